@@ -37,7 +37,9 @@ TEST(StatusMailbox, PosterAndPollerOnDifferentThreadsSeeWholeMessages) {
     for (int i = 0; i < 2000; ++i) {
         if (auto m = mailbox.Take()) {
             ASSERT_EQ(m->code, kStatusConnecting);
-            if (!m->text.empty()) EXPECT_EQ(m->text.find_first_not_of(m->text[0]), std::string::npos);
+            if (!m->text.empty()) {
+                EXPECT_EQ(m->text.find_first_not_of(m->text[0]), std::string::npos);
+            }
         }
     }
     poster.join();

@@ -24,6 +24,7 @@ std::string TempDir::file(const std::string& name) const { return m_path + "/" +
 
 std::string TempDir::write(const std::string& name, const std::string& bytes) const {
     std::string path = file(name);
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return path;

@@ -16,7 +16,8 @@ public:
     [[nodiscard]] const std::string& path() const { return m_path; }
     // path() + "/" + name
     [[nodiscard]] std::string file(const std::string& name) const;
-    // Writes the bytes to path()/name, replacing the file; returns its path.
+    // Writes the bytes to path()/name, creating folders and replacing the file; returns its
+    // path.
     std::string write(const std::string& name, const std::string& bytes) const;
 
 private:
