@@ -1,0 +1,127 @@
+// Framed messages over the stream connection: reading a frame and undoing its envelope,
+// the init exchange of the login, and the client's outgoing messages.
+//
+// Threads: one thread reads (the login thread, then the receive thread); any thread may
+// send, each whole message under the channel's send lock, which is never held across a
+// read. The buffers are allocated once per session (AllocateBuffers) and reused by every
+// read; reading a frame allocates nothing.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include <zlib.h>
+
+#include "protocol/frame_builder.h"
+#include "protocol/framing_limits.h"
+#include "protocol/rate_statistics.h"
+#include "protocol/records.h"
+#include "protocol/stream_connection.h"
+
+namespace corvane {
+
+// Decodes the JPEG image of a COMPEXT image frame into `out` (`capacity` bytes), reporting
+// its size. 0 on success, negative when the image cannot be decoded into the buffer.
+// Installed by the display code; called on the reading thread.
+using JpegFrameDecoder = int (*)(void* context, const uint8_t* jpeg, size_t size, uint8_t* out,
+                                 size_t capacity, int* width, int* height);
+
+// Which decoder a read expects, from the current compression format.
+enum DecoderSelector : int {
+    kDecoderDeflate = 0,
+    kDecoderJpeg = 1,
+    kDecoderRawCompext = 2,
+};
+
+class MessageChannel {
+public:
+    explicit MessageChannel(StreamConnection& stream);
+    ~MessageChannel();
+    MessageChannel(const MessageChannel&) = delete;
+    MessageChannel& operator=(const MessageChannel&) = delete;
+
+    void SetSocket(int socket) { m_socket.store(socket); }
+    [[nodiscard]] int Socket() const { return m_socket.load(); }
+
+    // The connection's server code (clear text); it modifies the payload key. Set before
+    // the connection is used.
+    void SetServerCode(std::string serverCode) { m_serverCode = std::move(serverCode); }
+
+    void SetJpegDecoder(JpegFrameDecoder decoder, void* context);
+
+    // The message and compressed-data buffers for the session geometry. False when they
+    // cannot be allocated. Called once after login; a reconnection keeps them.
+    [[nodiscard]] bool AllocateBuffers(int width, int height, int depth);
+    [[nodiscard]] uint8_t* MessageBuffer() { return m_message.get(); }
+    [[nodiscard]] size_t BufferSize() const { return m_bufferSize; }
+
+    // Reads one frame into the message buffer with its record header in host order.
+    // `capacity` in: the most bytes the caller takes; out: the body bytes now in the buffer.
+    // `selector` may rise from 0 to 1 for a JPEG image frame, whose size is then reported.
+    // 0 on success; -1 when the stream failed or the frame cannot be taken (the caller
+    // treats it as a lost connection). A frame whose body cannot be decoded but whose bytes
+    // were read becomes a bell message with a zero record, and the session goes on.
+    [[nodiscard]] int ReadMessage(size_t& capacity, int& selector, int& width, int& height);
+
+    // The login's init message: frame, record header and the 424-byte init record (host
+    // order; the caller's copy is not changed). Result of the write.
+    [[nodiscard]] int SendInitMessage(const uint8_t* initRecord);
+
+    // Reads the server's init reply into `initRecord` (424 bytes, host order). A reply too
+    // big for its buffer comes back with status 4 and the banner "Init message too big!",
+    // one of another type (or too short to hold a record header) with status 5 and
+    // "Wrong message type!". 0 when a reply was read; -1 when the stream failed.
+    [[nodiscard]] int ReadInitReply(uint8_t* initRecord);
+
+    // A plain message: frame header, record header of `type`, the record and the payload,
+    // each converted here to wire order (`record` is in host order and is not changed).
+    // Result of the write: its byte count, or 0 or negative on failure.
+    [[nodiscard]] int SendMessage(int32_t type, const uint8_t* record, size_t recordSize,
+                                  const uint8_t* payload = nullptr, size_t payloadSize = 0);
+
+    // The same body deflated at `level` and sent with the COMPEXT envelope. Negative, with
+    // nothing sent, when compression fails.
+    [[nodiscard]] int SendCompressedMessage(int32_t type, const uint8_t* record, size_t recordSize,
+                                            const uint8_t* payload, size_t payloadSize,
+                                            int level);
+
+    [[nodiscard]] RateStatistics& Rates() { return m_rates; }
+
+private:
+    [[nodiscard]] int ReadBody(uint8_t* into, size_t size);
+    [[nodiscard]] bool Inflate(const uint8_t* in, size_t inSize, size_t limit, size_t& outSize,
+                               int& status);
+    void Decipher(uint8_t* body, size_t size) const;
+    size_t MakeBell();
+    // Undoes a deciphered COMPEXT body in the compressed-data buffer: a JPEG image or a
+    // deflated message. The length of the message, or of a bell when it cannot be decoded.
+    size_t DecodeCompext(size_t body, size_t limit, int& selector, int& width, int& height);
+    [[nodiscard]] int SendBodyLocked(uint16_t envelope, BodyCoding coding, int32_t type,
+                                     const uint8_t* record, size_t recordSize,
+                                     const uint8_t* payload, size_t payloadSize, int level);
+
+    StreamConnection& m_stream;
+    std::atomic<int> m_socket{-1};
+    std::string m_serverCode;
+
+    std::unique_ptr<uint8_t[]> m_message;
+    std::unique_ptr<uint8_t[]> m_compressed;
+    size_t m_bufferSize = 0;
+    z_stream m_inflater{};
+    bool m_inflaterReady = false;
+
+    JpegFrameDecoder m_jpegDecoder = nullptr;
+    void* m_jpegContext = nullptr;
+
+    std::mutex m_sendLock;            // held around every whole outgoing message
+    std::vector<uint8_t> m_sendBody;  // under m_sendLock
+    FrameBuilder m_sendFrame;         // under m_sendLock
+
+    RateStatistics m_rates;
+};
+
+}  // namespace corvane
