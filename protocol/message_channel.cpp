@@ -254,14 +254,8 @@ size_t MessageChannel::DecodeCompext(size_t body, size_t limit, int& selector, i
 }
 
 int MessageChannel::SendInitMessage(const uint8_t* initRecord) {
-    uint8_t frame[kFrameHeaderSize + kRecordHeaderSize + kInitRecordSize];
-    MakeFrameHeader(frame, sizeof frame, kEnvelopePlain, 1);
-    FrameHeaderToWire(frame);
-    MakeRecordHeader(frame + kFrameHeaderSize, ZRPPROTOCOL_MH_MESSINIT);
-    RecordHeaderToWire(frame + kFrameHeaderSize);
-    uint8_t* record = frame + kFrameHeaderSize + kRecordHeaderSize;
-    std::memcpy(record, initRecord, kInitRecordSize);
-    RecordToWire(record, ZRPPROTOCOL_MH_MESSINIT, kInitRecordSize);
+    uint8_t frame[kInitFrameSize];
+    MakeInitFrame(frame, initRecord, 1);
     return m_stream.zRPshWrite(Socket(), frame, sizeof frame);
 }
 

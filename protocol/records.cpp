@@ -110,4 +110,14 @@ void MakeFrameHeader(uint8_t* header, uint32_t size, uint16_t envelope, uint16_t
     StoreField<uint16_t>(header, FrameHeaderLayout::kExtra, extra);
 }
 
+void MakeInitFrame(uint8_t* frame, const uint8_t* initRecord, uint16_t extra) {
+    MakeFrameHeader(frame, kInitFrameSize, kEnvelopePlain, extra);
+    FrameHeaderToWire(frame);
+    uint8_t* header = frame + kFrameHeaderSize;
+    MakeRecordHeader(header, ZRPPROTOCOL_MH_MESSINIT);
+    RecordHeaderToWire(header);
+    std::memcpy(header + kRecordHeaderSize, initRecord, kInitRecordSize);
+    RecordToWire(header + kRecordHeaderSize, ZRPPROTOCOL_MH_MESSINIT, kInitRecordSize);
+}
+
 }  // namespace corvane

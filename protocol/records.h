@@ -105,4 +105,9 @@ void MakeRecordHeader(uint8_t* header, int32_t type);
 // A frame header in host order.
 void MakeFrameHeader(uint8_t* header, uint32_t size, uint16_t envelope, uint16_t extra);
 
+// A whole init message in wire order from a host-order init record: frame header (with
+// `extra`: 1 from the client, 0 from the server), record header of type 1001, the record.
+inline constexpr size_t kInitFrameSize = kFrameHeaderSize + kRecordHeaderSize + kInitRecordSize;
+void MakeInitFrame(uint8_t* frame, const uint8_t* initRecord, uint16_t extra);
+
 }  // namespace corvane

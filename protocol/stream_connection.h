@@ -11,11 +11,28 @@
 // each whole message under the caller's send lock. TLS calls are serialised by a lock of
 // this class that is never held while waiting for the socket, so a write is never held up
 // by a read waiting for the server.
+//
+// In TLS mode the socket is switched to non-blocking while a TLS session is attached; every
+// SSL_* call is made under the lock, and a call that must wait releases the lock and polls
+// the socket. Reads still block (without a time-out) until the bytes arrive or the
+// connection fails.
+//
+// SIGPIPE: the TLS library writes to the socket with plain write(), which raises SIGPIPE on
+// a connection the peer has closed. StartSslLibrary therefore sets SIGPIPE to be ignored
+// for the whole process, once, unless the program has installed a handler of its own.
+// Plain writes use MSG_NOSIGNAL and need nothing of the kind.
+//
+// Close may be called from any thread while another is blocked in zRPshRead or zRPshWrite
+// on the same socket: it shuts the socket down, which wakes the blocked call (it returns 0
+// or -1), waits until no call is inside the socket any more and only then closes it. After
+// Close, reads and writes fail at once until the next OpenConnection or AttachSsl.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -33,7 +50,7 @@ struct TlsIdentity {
 };
 
 class StreamConnection {
-public:
+  public:
     explicit StreamConnection(StreamRole role = StreamRole::Client, TlsIdentity identity = {});
     ~StreamConnection();
     StreamConnection(const StreamConnection&) = delete;
@@ -53,8 +70,15 @@ public:
     // The TLS steps; each does nothing in plain mode.
     void StartSslLibrary();
     [[nodiscard]] int CreateSslContext();  // 0 on success, -1 on failure
-    void AttachSsl(int socket);            // the proxy exchange first, when requested
-    [[nodiscard]] int SslHandshake();      // the handshake's result (1 in plain mode)
+    // The proxy exchange first, when requested. A proxy whose reply header does not fit in
+    // 511 bytes, or that ends the connection before the header is complete, fails the
+    // attempt: no TLS session is attached and the handshake, reads and writes fail.
+    void AttachSsl(int socket);
+    // The handshake's result (1 on success; 1 in plain mode). A client end then writes 24
+    // zero bytes through TLS; a server end accepts and then reads those 24 bytes, so that its
+    // caller sees the stream from the first message on (-1 if they do not arrive as zeros).
+    [[nodiscard]] int SslHandshake();
+    // Frees the session and the context without a TLS shutdown (no close alert is sent).
     void ReleaseSsl();
 
     // Read or write exactly n bytes. n on success; 0 when the peer closed the connection;
@@ -68,8 +92,73 @@ public:
     // Sets SO_RCVBUF and SO_SNDBUF to 8192 and logs the sizes read back.
     void SetSocketBuffers(int socket);
 
-private:
-    // ... implementation state (helper fills in)
+  private:
+    struct SslDeleter {
+        void operator()(SSL* ssl) const;
+    };
+    struct SslContextDeleter {
+        void operator()(SSL_CTX* context) const;
+    };
+    // The outcome of one SSL_* call once it no longer has to wait for the socket.
+    struct TlsCallResult {
+        int result;
+        int error;  // SSL_get_error's code
+    };
+    // Counts a read, write or handshake as inside the socket, so that Close can wait for it
+    // to leave; a call made after Close is not admitted.
+    class SocketCall {
+      public:
+        explicit SocketCall(StreamConnection& connection);
+        ~SocketCall();
+        SocketCall(const SocketCall&) = delete;
+        SocketCall& operator=(const SocketCall&) = delete;
+        [[nodiscard]] bool Admitted() const { return m_admitted; }
+
+      private:
+        StreamConnection& m_connection;
+        bool m_admitted = false;
+    };
+
+    void Reopen();  // admits calls again after a Close
+
+    [[nodiscard]] int ReadPlain(int socket, uint8_t* bytes, int n);
+    [[nodiscard]] int WritePlain(int socket, const uint8_t* bytes, int n);
+    [[nodiscard]] int ReadTls(uint8_t* bytes, int n);
+    [[nodiscard]] int WriteTls(const uint8_t* bytes, int n);
+    // Runs `call` on the attached session under the lock until it no longer asks to wait
+    // for the socket; waits outside the lock.
+    template <typename Call>
+    [[nodiscard]] TlsCallResult CallTls(Call&& call);
+    // Blocks until the socket is ready for `events` or has failed; false once Close has begun
+    // or the socket is no longer valid.
+    [[nodiscard]] bool WaitForSocket(int socket, short events);
+    [[nodiscard]] bool ProxyExchange(int socket);
+    [[nodiscard]] int ClientHandshake();
+    [[nodiscard]] int ServerHandshake();
+    void SetSocketBlocking(int socket, bool blocking);
+
+    const StreamRole m_role;
+    const TlsIdentity m_identity;
+
+    // Set up on one thread before the stream is shared; only read afterwards.
+    int m_transportMode = 0;
+    bool m_proxyFlag = false;
+    std::string m_proxyHost;
+    int m_proxyPort = 0;
+
+    std::mutex m_sslMutex;  // held around every SSL_* call on m_ssl, never while waiting
+    std::unique_ptr<SSL_CTX, SslContextDeleter> m_sslContext;
+    std::unique_ptr<SSL, SslDeleter> m_ssl;
+    int m_sslSocket = -1;
+
+    // A proxy exchange that failed leaves the stream unusable until the next OpenConnection.
+    std::atomic<bool> m_broken{false};
+
+    std::mutex m_callMutex;
+    std::condition_variable m_callsDone;
+    int m_activeCalls = 0;  // under m_callMutex
+    bool m_closed = false;  // under m_callMutex
+    std::atomic<bool> m_closing{false};
 };
 
 }  // namespace corvane
