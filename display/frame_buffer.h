@@ -1,0 +1,91 @@
+// The work bitmap: the client's copy of the server's screen.
+//
+// width x (height rounded up to 16) pixels in the session's depth; rows at Stride() bytes
+// (width x bytes per pixel rounded up to a multiple of 4); row 0 is the top row when the
+// buffer is top-down, the bottom row otherwise. Pixel layouts:
+//   depth 8: one colour-table index; 16: little-endian 5-5-5 word;
+//   24, 124, 224: bytes blue, green, red, and 0 (24) or a colour-table index (124, 224).
+// They are QImage formats as they stand (Indexed8, RGB555, RGB32), so the window paints the
+// buffer without converting it.
+//
+// Writers (receive thread, decoder threads) and painters hold Mutex() while they touch the
+// pixels or the colour table; nobody holds it across a socket read or a decode.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "display/png_writer.h"
+#include <vector>
+
+namespace corvane {
+
+// Bytes per pixel of a depth code (8: 1, 16: 2, 24, 124, 224: 4); 0 for any other code.
+[[nodiscard]] int BytesPerPixelForDepth(int depth);
+
+class FrameBuffer {
+public:
+    // Creates (or re-creates) the buffer, zero-filled: width and height 1..32767, depth one
+    // of 8, 16, 24, 124, 224. False, with a log record, when the geometry is unusable or the
+    // memory cannot be had; the buffer it had stays as it was. The colour table is kept.
+    // Takes the lock only to swap the new pixels and geometry in.
+    [[nodiscard]] bool CreateWorkBitmap(int width, int height, int depth, bool topDown);
+
+    [[nodiscard]] bool Valid() const { return m_pixels != nullptr; }
+    [[nodiscard]] int Width() const { return m_width; }
+    [[nodiscard]] int Height() const { return m_height; }  // rows: session height rounded to 16
+    [[nodiscard]] int SessionHeight() const { return m_sessionHeight; }
+    [[nodiscard]] int Depth() const { return m_depth; }
+    [[nodiscard]] int BytesPerPixel() const { return m_bytesPerPixel; }
+    [[nodiscard]] int BitsPerPixel() const { return m_bytesPerPixel * 8; }
+    [[nodiscard]] size_t Stride() const { return m_stride; }
+    [[nodiscard]] bool TopDown() const { return m_topDown; }
+
+    // The row that shows screen line y (0 at the top, below Height()), whatever the
+    // orientation. Callers check y.
+    [[nodiscard]] uint8_t* ScreenRow(int y);
+    [[nodiscard]] const uint8_t* ScreenRow(int y) const;
+    [[nodiscard]] uint8_t* Pixels() { return m_pixels.get(); }
+
+    // The frame-buffer lock.
+    [[nodiscard]] std::mutex& Mutex() const { return m_mutex; }
+
+    // The colour table: entries as the bitmap holds them, red << 16 | green << 8 | blue (in
+    // memory on a little-endian host: blue, green, red, 0; a QRgb without alpha), and the
+    // lookup words (red << 24 | green << 16 | blue << 8) the multimode decoders read.
+    // Written and read under the lock.
+    std::array<uint32_t, 256>& ColourEntries() { return m_colourEntries; }
+    std::array<uint32_t, 256>& LookupWords() { return m_lookupWords; }
+    [[nodiscard]] const std::array<uint32_t, 256>& ColourEntries() const { return m_colourEntries; }
+
+    // The screen as it is shown: top row first, colour table applied, 3 bytes per pixel
+    // (red, green, blue), width x SessionHeight(). Takes the lock.
+    // Empty when there is no buffer.
+    [[nodiscard]] std::vector<uint8_t> ShownRgb() const;
+
+private:
+    struct FreePixels {
+        void operator()(uint8_t* pixels) const { std::free(pixels); }
+    };
+
+    mutable std::mutex m_mutex;
+    // calloc'd: a large buffer is zero without touching every page up front.
+    std::unique_ptr<uint8_t[], FreePixels> m_pixels;
+    int m_width = 0;
+    int m_height = 0;
+    int m_sessionHeight = 0;
+    int m_depth = 0;
+    int m_bytesPerPixel = 0;
+    size_t m_stride = 0;
+    bool m_topDown = true;
+    std::array<uint32_t, 256> m_colourEntries{};
+    std::array<uint32_t, 256> m_lookupWords{};
+};
+
+}  // namespace corvane

@@ -1,0 +1,70 @@
+// The rectangle loop every image-update decoder shares: walking the rectangle headers of an
+// update within the bytes the message holds, the bounds rule, and the one repaint request
+// that covers what was drawn.
+//
+// Used on the receive thread. The reader only reads the message; RectangleInside reads the
+// frame buffer's geometry, so the caller holds the frame-buffer lock around it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "display/display_events.h"
+#include "display/frame_buffer.h"
+
+namespace corvane {
+
+// One rectangle of an update, its header in host order. The data lies inside the message.
+struct UpdateRectangle {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+};
+
+class RectangleReader {
+public:
+    // `record`: the image-update record, its first two words in host order; `size`: the
+    // record bytes the message holds (what follows the record header).
+    RectangleReader(const uint8_t* record, size_t size);
+
+    [[nodiscard]] uint32_t Count() const { return m_count; }
+
+    // The next rectangle. False when every counted rectangle has been read, or when the
+    // next header or its data would run past the message: that ends the update, with a log
+    // record, and what was drawn before stays drawn.
+    [[nodiscard]] bool Next(UpdateRectangle& rect);
+
+private:
+    const uint8_t* m_record;
+    size_t m_size;
+    size_t m_offset;
+    uint32_t m_count = 0;
+    uint32_t m_index = 0;
+};
+
+// True when the rectangle has a positive width and height and lies wholly inside the frame
+// buffer; otherwise logs "Error: data from server is out of bounds!!!" (10) and the caller
+// skips it. Caller holds the frame-buffer lock.
+[[nodiscard]] bool RectangleInside(const FrameBuffer& frameBuffer, const UpdateRectangle& rect);
+
+// The smallest area covering every rectangle drawn by one update, repainted once after the
+// loop (and after the lock is released).
+class RepaintArea {
+public:
+    // `rect` has passed RectangleInside.
+    void Add(const UpdateRectangle& rect);
+    [[nodiscard]] bool Empty() const { return m_right <= m_left; }
+    // Asks for the repaint; nothing when no rectangle was drawn.
+    void Request(DisplayEvents& events) const;
+
+private:
+    int32_t m_left = 0;
+    int32_t m_top = 0;
+    int32_t m_right = 0;
+    int32_t m_bottom = 0;
+};
+
+}  // namespace corvane
