@@ -72,6 +72,11 @@ int FittingLength(uint32_t length) {
     return length <= static_cast<uint32_t>(kInfoMaxStreamLength) ? static_cast<int>(length) : -1;
 }
 
+std::string FieldText(const uint8_t* field, size_t size) {
+    const auto* begin = reinterpret_cast<const char*>(field);
+    return std::string(begin, std::find(begin, begin + size, '\0'));
+}
+
 uint32_t UnscrambledLength(const uint8_t* scrambled) {
     uint8_t bytes[4];
     std::memcpy(bytes, scrambled, sizeof bytes);
@@ -116,6 +121,14 @@ bool InfoBlock::SetPassword(std::string_view password) {
     std::memcpy(m_buffer.data() + kPasswordOffset, password.data(), password.size());
     m_buffer[kPasswordOffset + password.size()] = 0;
     return true;
+}
+
+std::string InfoBlock::UserName() const {
+    return FieldText(m_buffer.data() + kUserNameOffset, kInfoMaxUserName + 1);
+}
+
+std::string InfoBlock::Password() const {
+    return FieldText(m_buffer.data() + kPasswordOffset, kInfoMaxPassword + 1);
 }
 
 void InfoBlock::SetGeometry(const InfoGeometry& geometry) {
@@ -183,6 +196,10 @@ void InfoBlock::SetEnvironment(std::string_view environment) {
 
 void InfoBlock::SetStatus(int32_t status) {
     PutBE32(m_buffer.data() + kStatusOffset, static_cast<uint32_t>(status));
+}
+
+void InfoBlock::SetBlockMagic(int32_t magic) {
+    PutBE32(m_buffer.data() + kMagicOffset, static_cast<uint32_t>(magic));
 }
 
 int32_t InfoBlock::Status() const {

@@ -23,6 +23,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace corvane {
@@ -61,6 +62,10 @@ class InfoBlock {
     // fit: the field is left as it was, the refusal is logged, and the result is false.
     [[nodiscard]] bool SetUserName(std::string_view name);
     [[nodiscard]] bool SetPassword(std::string_view password);
+    // The texts as the peer wrote them: the field's bytes up to its first zero (the whole
+    // field when it holds none). Server ends read the client's credentials with them.
+    [[nodiscard]] std::string UserName() const;
+    [[nodiscard]] std::string Password() const;
 
     void SetGeometry(const InfoGeometry& geometry);
     [[nodiscard]] InfoGeometry Geometry() const;
@@ -87,6 +92,8 @@ class InfoBlock {
     void SetEnvironment(std::string_view environment);
 
     void SetStatus(int32_t status);  // written by server ends
+    // Written only by server ends that answer with a broken block on purpose.
+    void SetBlockMagic(int32_t magic);
     // The login status; kInfoBadMagicStatus when the block magic is not kInfoBlockMagic.
     [[nodiscard]] int32_t Status() const;
 

@@ -7,9 +7,8 @@
 
 namespace corvane {
 
-int AnswerInfoBlock(StreamConnection& stream, int socket, std::string_view serverCode,
-                    const InfoAnswer& answer, InfoBlock& received) {
-    if (InfoGetFromSocket(stream, socket, received, serverCode) < 0) return -1;
+int SendInfoAnswer(StreamConnection& stream, int socket, std::string_view serverCode,
+                   const InfoAnswer& answer) {
     InfoBlock reply;
     reply.SetStatus(answer.status);
     reply.SetGeometry(answer.geometry);
@@ -17,7 +16,14 @@ int AnswerInfoBlock(StreamConnection& stream, int socket, std::string_view serve
     reply.SetServerVariantFlag(answer.serverVariantFlag);
     reply.SetVersion(answer.version);
     reply.SetProtocolVersion(answer.protocolVersion);
+    reply.SetBlockMagic(answer.blockMagic);
     return InfoPutToSocket(stream, socket, reply, serverCode) > 0 ? 0 : -1;
+}
+
+int AnswerInfoBlock(StreamConnection& stream, int socket, std::string_view serverCode,
+                    const InfoAnswer& answer, InfoBlock& received) {
+    if (InfoGetFromSocket(stream, socket, received, serverCode) < 0) return -1;
+    return SendInfoAnswer(stream, socket, serverCode, answer);
 }
 
 int ReadInitMessage(StreamConnection& stream, int socket, uint8_t* initRecord) {

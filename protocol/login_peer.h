@@ -21,7 +21,12 @@ struct InfoAnswer {
     int32_t serverVariantFlag = 0;
     int version = 900;
     int protocolVersion = 100;
+    int32_t blockMagic = kInfoBlockMagic;  // anything else makes the client read status 8
 };
+
+// Sends a fresh block built from `answer`. 0 on success; negative when it was not written.
+[[nodiscard]] int SendInfoAnswer(StreamConnection& stream, int socket, std::string_view serverCode,
+                                 const InfoAnswer& answer);
 
 // Reads the client's block into `received` (as the server sees it: a record in wire order
 // behind the accessors) and answers with a fresh block built from `answer`.

@@ -1,0 +1,51 @@
+// The command line: values land in the right options, and bad arguments are refused
+// with a reason instead of being half taken.
+#include <gtest/gtest.h>
+
+#include "tools/testserver/options.h"
+
+namespace corvane::testserver {
+namespace {
+
+TEST(OptionsTest, TakesValuesAndFlags) {
+    const CommandLine c = ParseCommandLine({"--port", "0", "--tls", "--once", "--user", "ann:pa:ss", "--user",
+                                            "bob:x", "--geometry", "800x600", "--envelope", "compaes",
+                                            "--session-count", "51", "--entry-size", "380", "--static",
+                                            "--login-status", "9", "--seed", "4294967295"});
+    ASSERT_EQ(c.error, "");
+    const ServerOptions& o = c.options;
+    EXPECT_EQ(o.port, 0);
+    EXPECT_TRUE(o.tls && o.once && o.still);
+    EXPECT_EQ(o.users, (std::vector<UserAccount>{{"ann", "pa:ss"}, {"bob", "x"}}));  // the default is replaced
+    EXPECT_EQ(o.geometry, (std::pair<int, int>(800, 600)));
+    EXPECT_EQ(o.envelope, COMPAES);
+    EXPECT_EQ(o.sessionCount, 51);
+    EXPECT_EQ(o.entrySize, 380);
+    EXPECT_EQ(o.loginStatus, 9);
+    EXPECT_EQ(o.seed, 4294967295u);
+}
+
+TEST(OptionsTest, DefaultsServeTheDemo) {
+    const CommandLine c = ParseCommandLine({});
+    ASSERT_EQ(c.error, "");
+    EXPECT_EQ(c.options.port, 27500);
+    EXPECT_EQ(c.options.users, (std::vector<UserAccount>{{"demo", "demo"}}));
+    EXPECT_EQ(c.options.envelope, COMPSTD);
+    EXPECT_EQ(c.options.protocolVersion, 200);
+    EXPECT_EQ(c.options.serverVersion, 950);
+    EXPECT_GT(c.options.exitAfterSeconds, 0);
+}
+
+TEST(OptionsTest, RefusesBadArguments) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--frobnicate"},        {"--port"},          {"--port", "65536"},       {"--session-count", "61"},
+        {"--envelope", "zip"},   {"--user", "nocolon"}, {"--user", ":pw"},      {"--geometry", "5000x10"},
+        {"--geometry", "800"},   {"--frames", "-1"},  {"--entry-size", "0"},     {"--frame-interval", "0"},
+    };
+    for (const auto& arguments : bad) {
+        EXPECT_NE(ParseCommandLine(arguments).error, "") << arguments[0];
+    }
+}
+
+}  // namespace
+}  // namespace corvane::testserver

@@ -1,0 +1,146 @@
+#include "tools/testserver/client_messages.h"
+
+#include <cstring>
+
+#include "crypto/payload_cipher.h"
+#include "crypto/payload_key.h"
+#include "protocol/records.h"
+#include "tools/testserver/event_log.h"
+
+namespace corvane::testserver {
+
+namespace {
+
+constexpr size_t kClipboardRecordSize = 8;
+constexpr size_t kWindowRecordSize = 64;
+constexpr size_t kWindowLinkedIdOffset = 32;  // little-endian, carried unconverted
+constexpr int kKeyCipherBlock = 32;
+
+// Offsets shared by the key and pointer records.
+struct InputLayout {
+    static constexpr size_t kX = 0;
+    static constexpr size_t kY = 4;
+    static constexpr size_t kScreenX = 8;
+    static constexpr size_t kScreenY = 12;
+    static constexpr size_t kModifiers = 16;
+    static constexpr size_t kKeyCode = 20;
+    static constexpr size_t kButton = 20;
+    static constexpr size_t kKind = 24;  // u16
+};
+
+std::string Kind(uint16_t kind, bool pointer) {
+    switch (kind) {
+        case 0: return pointer ? "motion" : "0";
+        case 1: return "press";
+        case 2: return "release";
+        default: return std::to_string(kind);
+    }
+}
+
+std::string Number(uint32_t value) { return std::to_string(value); }
+std::string Signed(const uint8_t* record, size_t offset) {
+    return std::to_string(LoadField<int32_t>(record, offset));
+}
+
+std::string Malformed(int type, size_t length) {
+    return "message type=" + std::to_string(type) + " len=" + std::to_string(length) + " malformed";
+}
+
+std::string Key(const uint8_t* wire, std::string_view serverCode) {
+    uint8_t record[kKeyRecordSize];
+    std::memcpy(record, wire, sizeof record);
+    (void)DecipherBlocks(record, sizeof record, kKeyCipherBlock, BuildPayloadKey(serverCode));  // one whole block
+    RecordToHost(record, ZRPPROTOCOL_MH_MESSKEYE, sizeof record);
+    return "key code=" + Number(LoadField<uint32_t>(record, InputLayout::kKeyCode)) +
+           " flags=" + Number(LoadField<uint32_t>(record, InputLayout::kModifiers)) +
+           " kind=" + Kind(LoadField<uint16_t>(record, InputLayout::kKind), false);
+}
+
+std::string Pointer(const uint8_t* wire) {
+    uint8_t record[kPointerRecordSize];
+    std::memcpy(record, wire, sizeof record);
+    RecordToHost(record, ZRPPROTOCOL_MH_MESSMSEE, sizeof record);
+    return "pointer x=" + Signed(record, InputLayout::kX) + " y=" + Signed(record, InputLayout::kY) +
+           " screen-x=" + Signed(record, InputLayout::kScreenX) + " screen-y=" + Signed(record, InputLayout::kScreenY) +
+           " button=" + Number(LoadField<uint32_t>(record, InputLayout::kButton)) +
+           " action=" + Kind(LoadField<uint16_t>(record, InputLayout::kKind), true);
+}
+
+std::string Clipboard(const uint8_t* body, size_t length) {
+    uint8_t record[kClipboardRecordSize];
+    std::memcpy(record, body + kRecordHeaderSize, sizeof record);
+    RecordToHost(record, ZRPPROTOCOL_MH_MESSCLPT, sizeof record);
+    const uint64_t count = LoadField<uint32_t>(record, 0);
+    const uint64_t elementSize = LoadField<uint32_t>(record, 4);
+    const uint64_t bytes = count * elementSize;  // two 32-bit factors: no overflow
+    if (bytes == 0) return "clipboard request";
+    const size_t textStart = kRecordHeaderSize + kClipboardRecordSize;
+    if (bytes > length - textStart) {
+        return "clipboard len=" + std::to_string(bytes) + " malformed";
+    }
+    const std::string_view text(reinterpret_cast<const char*>(body + textStart), static_cast<size_t>(bytes));
+    return "clipboard len=" + std::to_string(bytes) + " text=" + QuotedText(text);
+}
+
+std::string Window(const uint8_t* wire) {
+    uint8_t record[kWindowRecordSize];
+    std::memcpy(record, wire, sizeof record);
+    RecordToHost(record, ZRPPROTOCOL_MH_MESSWIND, sizeof record);
+    const uint8_t* linked = record + kWindowLinkedIdOffset;
+    const uint32_t linkedId = uint32_t{linked[0]} | (uint32_t{linked[1]} << 8) | (uint32_t{linked[2]} << 16) |
+                              (uint32_t{linked[3]} << 24);
+    return "window code=" + Number(LoadField<uint32_t>(record, 4)) + " id=" + Number(LoadField<uint32_t>(record, 8)) +
+           " linked=" + Number(linkedId) + " x=" + Signed(record, 16) + " y=" + Signed(record, 20) +
+           " width=" + Signed(record, 24) + " height=" + Signed(record, 28);
+}
+
+}  // namespace
+
+ClientEvent DescribeClientMessage(const uint8_t* body, size_t length, std::string_view serverCode) {
+    ClientEvent event;
+    if (length < kRecordHeaderSize) {
+        event.line = "message len=" + std::to_string(length) + " malformed";
+        return event;
+    }
+    const int type = LoadField<uint16_t>(body, RecordHeaderLayout::kType);
+    const uint8_t* record = body + kRecordHeaderSize;
+    const size_t available = length - kRecordHeaderSize;
+    auto needs = [&](size_t size) { return available >= size; };
+
+    switch (type) {
+        case ZRPPROTOCOL_MH_MESSKEYE:
+            event.line = needs(kKeyRecordSize) ? Key(record, serverCode) : Malformed(type, length);
+            break;
+        case ZRPPROTOCOL_MH_MESSMSEE:
+            event.line = needs(kPointerRecordSize) ? Pointer(record) : Malformed(type, length);
+            break;
+        case ZRPPROTOCOL_MH_MESSSCTL: {
+            if (!needs(kSessionControlRecordSize)) {
+                event.line = Malformed(type, length);
+                break;
+            }
+            uint8_t copy[kSessionControlRecordSize];
+            std::memcpy(copy, record, sizeof copy);
+            RecordToHost(copy, type, sizeof copy);
+            event.sessionControlCode = LoadField<uint32_t>(copy, 0);
+            event.line = "sctl code=" + Number(event.sessionControlCode) + " arg=" + Number(LoadField<uint32_t>(copy, 4)) +
+                         " arg2=" + Number(LoadField<uint32_t>(copy, 8));
+            break;
+        }
+        case ZRPPROTOCOL_MH_MESSCLPT:
+            event.line = needs(kClipboardRecordSize) ? Clipboard(body, length) : Malformed(type, length);
+            break;
+        case ZRPPROTOCOL_MH_MESSWIND:
+            event.line = needs(kWindowRecordSize) ? Window(record) : Malformed(type, length);
+            break;
+        case ZRPPROTOCOL_MH_MESSBELL:
+            // The channel puts a bell in place of a frame whose body it could not decode.
+            event.line = "message undecodable";
+            break;
+        default:
+            event.line = "message type=" + std::to_string(type) + " len=" + std::to_string(length);
+    }
+    return event;
+}
+
+}  // namespace corvane::testserver

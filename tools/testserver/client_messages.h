@@ -1,0 +1,26 @@
+// What a client sends after login, as event-log lines: key events (deciphered with the
+// payload key), pointer events, session control, clipboard text and requests, window
+// requests, and anything else by type and length.
+//
+// Pure functions: any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvane::testserver {
+
+struct ClientEvent {
+    std::string line;
+    uint32_t sessionControlCode = 0;  // the code of a well-formed session-control message
+};
+
+// `body` holds `length` bytes as the message channel leaves them: the record header in host
+// order, the record and payload as they came. Every field is read only when the length
+// holds it; a message too short for its record is logged as malformed.
+[[nodiscard]] ClientEvent DescribeClientMessage(const uint8_t* body, size_t length,
+                                                std::string_view serverCode);
+
+}  // namespace corvane::testserver

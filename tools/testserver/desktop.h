@@ -1,0 +1,93 @@
+// The test server's generated desktop: a gradient background, a few windows with title
+// bars and lines of text-like glyphs, a task bar, and a box that moves one step per frame.
+// Everything is a pure function of the geometry, the depth, the seed and the frame number,
+// so a test can render here exactly what a client should show.
+//
+// Frames: the first image update of a session (the full screen) shows frame 0; every later
+// update k (k = 1, 2, ...) sends the tiles ChangedTiles(k) of frame k. After a client has
+// drawn n image updates, its screen shows frame n - 1; with moving updates off it shows
+// frame 0 for the whole session.
+//
+// Depth 8 draws colour-table indices (DesktopColourTable; never index 255, which the raw
+// encoding reserves for "unchanged"); any other depth draws 24-bit colours.
+//
+// A Desktop is immutable once built: any number of threads may read it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace corvane::testserver {
+
+inline constexpr int kMaxDesktopWidth = 4096;
+inline constexpr int kMaxDesktopHeight = 3072;
+// The full screen goes out in tiles of at most this size; changes in tiles of kChangeTile.
+inline constexpr int kFullScreenTile = 256;
+inline constexpr int kChangeTile = 64;
+inline constexpr uint32_t kDefaultSeed = 1;
+
+struct DesktopSpec {
+    int width = 1024;  // 1 to kMaxDesktopWidth; others are brought into that range
+    int height = 768;  // 1 to kMaxDesktopHeight
+    int depth = 24;    // 8, or anything else for 24-bit colour
+    uint32_t seed = kDefaultSeed;
+};
+
+struct Rgb {
+    uint8_t red = 0;
+    uint8_t green = 0;
+    uint8_t blue = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+struct PixelRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+// The 256-entry colour table of depth 8: a 6x6x6 colour cube (indices 0 to 215), 39 greys
+// (216 to 254) and black at 255.
+[[nodiscard]] const std::array<Rgb, 256>& DesktopColourTable();
+
+class Desktop {
+  public:
+    explicit Desktop(const DesktopSpec& spec);
+
+    [[nodiscard]] int Width() const { return m_width; }
+    [[nodiscard]] int Height() const { return m_height; }
+    [[nodiscard]] bool Indexed() const { return m_indexed; }
+
+    // The pixel at (x, y), inside the desktop, in frame `frame` (negative counts as 0).
+    // IndexAt is meaningful at depth 8 only; ColourAt is the colour shown at any depth.
+    [[nodiscard]] uint8_t IndexAt(int x, int y, int frame) const;
+    [[nodiscard]] Rgb ColourAt(int x, int y, int frame) const;
+
+    // Where the moving box is in a frame.
+    [[nodiscard]] PixelRect MovingBox(int frame) const;
+    // The whole screen in tiles of kFullScreenTile, row by row.
+    [[nodiscard]] std::vector<PixelRect> FullScreenTiles() const;
+    // The kChangeTile tiles, row by row, that hold every pixel in which frame `frame`
+    // (1 or more) differs from frame - 1.
+    [[nodiscard]] std::vector<PixelRect> ChangedTiles(int frame) const;
+
+  private:
+    [[nodiscard]] bool InBox(int x, int y, const PixelRect& box) const;
+    [[nodiscard]] Rgb BoxColour(int x, int y, const PixelRect& box, int frame) const;
+
+    int m_width;
+    int m_height;
+    bool m_indexed;
+    int m_boxSize;
+    // Everything but the box: one index per pixel at depth 8, else red, green, blue.
+    std::vector<uint8_t> m_still;
+};
+
+// The desktop as a client shows it after drawing frame `frame`: width x height pixels of
+// red, green, blue, rows top to bottom, no padding (depth 8 through its colour table).
+[[nodiscard]] std::vector<uint8_t> RenderDesktopRgb(const DesktopSpec& spec, int frame);
+
+}  // namespace corvane::testserver

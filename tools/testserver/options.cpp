@@ -1,0 +1,241 @@
+#include "tools/testserver/options.h"
+
+#include <charconv>
+#include <functional>
+#include <string_view>
+
+#include "tools/testserver/desktop.h"
+
+namespace corvane::testserver {
+
+namespace {
+
+bool ReadInt(std::string_view text, int64_t min, int64_t max, int64_t& value) {
+    const char* end = text.data() + text.size();
+    auto [rest, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && error == std::errc() && rest == end && value >= min && value <= max;
+}
+
+struct Option {
+    std::string_view name;
+    bool takesValue;
+    // Applies the value; an error text when it is not acceptable.
+    std::function<std::string(ServerOptions&, const std::string&)> apply;
+};
+
+template <typename T>
+Option Number(std::string_view name, int64_t min, int64_t max, T ServerOptions::*field) {
+    return {name, true, [name, min, max, field](ServerOptions& o, const std::string& value) -> std::string {
+                int64_t number = 0;
+                if (!ReadInt(value, min, max, number)) {
+                    return std::string(name) + " takes a number from " + std::to_string(min) + " to " +
+                           std::to_string(max);
+                }
+                o.*field = static_cast<T>(number);
+                return {};
+            }};
+}
+
+Option Flag(std::string_view name, bool ServerOptions::*field) {
+    return {name, false, [field](ServerOptions& o, const std::string&) -> std::string {
+                o.*field = true;
+                return {};
+            }};
+}
+
+std::string ApplyUser(ServerOptions& o, const std::string& value, bool& usersGiven) {
+    const size_t colon = value.find(':');
+    if (colon == std::string::npos || colon == 0) return "--user takes NAME:PASSWORD";
+    if (!usersGiven) o.users.clear();
+    usersGiven = true;
+    o.users.push_back({value.substr(0, colon), value.substr(colon + 1)});
+    return {};
+}
+
+std::string ApplyGeometry(ServerOptions& o, const std::string& value) {
+    const size_t x = value.find('x');
+    int64_t width = 0;
+    int64_t height = 0;
+    if (x == std::string::npos || !ReadInt(std::string_view(value).substr(0, x), 1, kMaxDesktopWidth, width) ||
+        !ReadInt(std::string_view(value).substr(x + 1), 1, kMaxDesktopHeight, height)) {
+        return "--geometry takes WIDTHxHEIGHT, at most " + std::to_string(kMaxDesktopWidth) + "x" +
+               std::to_string(kMaxDesktopHeight);
+    }
+    o.geometry = std::pair<int, int>(static_cast<int>(width), static_cast<int>(height));
+    return {};
+}
+
+std::string ApplyEnvelope(ServerOptions& o, const std::string& value) {
+    if (value == "plain") {
+        o.envelope = kEnvelopePlain;
+    } else if (value == "compstd") {
+        o.envelope = COMPSTD;
+    } else if (value == "compext") {
+        o.envelope = COMPEXT;
+    } else if (value == "compaes") {
+        o.envelope = COMPAES;
+    } else {
+        return "--envelope takes plain, compstd, compext or compaes";
+    }
+    return {};
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine result;
+    bool usersGiven = false;
+    constexpr int64_t kStatusMax = INT32_MAX;
+    const Option options[] = {
+        Number("--port", 0, 65535, &ServerOptions::port),
+        Flag("--tls", &ServerOptions::tls),
+        Flag("--once", &ServerOptions::once),
+        Number("--exit-after", 0, 86400, &ServerOptions::exitAfterSeconds),
+        {"--user", true, [&usersGiven](ServerOptions& o, const std::string& v) { return ApplyUser(o, v, usersGiven); }},
+        {"--server-code", true, [](ServerOptions& o, const std::string& v) -> std::string {
+             o.serverCode = v;
+             return {};
+         }},
+        Flag("--redirect-once", &ServerOptions::redirectOnce),
+        Number("--login-status", 0, kStatusMax, &ServerOptions::loginStatus),
+        Flag("--bad-magic", &ServerOptions::badMagic),
+        Number("--final-status", 0, kStatusMax, &ServerOptions::finalStatus),
+        Number("--init-status", 0, kStatusMax, &ServerOptions::initStatus),
+        Number("--session-count", 0, kMaxAnnouncedSessions, &ServerOptions::sessionCount),
+        Number("--entry-size", 1, kMaxEntrySize, &ServerOptions::entrySize),
+        Number("--protocol-version", 0, 65535, &ServerOptions::protocolVersion),
+        Number("--server-version", 0, 65535, &ServerOptions::serverVersion),
+        {"--geometry", true, ApplyGeometry},
+        {"--envelope", true, ApplyEnvelope},
+        Number("--frame-interval", 1, 60'000, &ServerOptions::frameIntervalMs),
+        Number("--frames", 0, 1'000'000, &ServerOptions::frames),
+        Flag("--static", &ServerOptions::still),
+        Number("--seed", 0, UINT32_MAX, &ServerOptions::seed),
+        {"--scenario", true, [](ServerOptions& o, const std::string& v) -> std::string {
+             o.scenarioPath = v;
+             return {};
+         }},
+        {"--log", true, [](ServerOptions& o, const std::string& v) -> std::string {
+             o.logPath = v;
+             return {};
+         }},
+        Number("--trace-level", 0, 100, &ServerOptions::traceLevel),
+        Flag("--help", &ServerOptions::help),
+    };
+
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& name = arguments[i];
+        const Option* option = nullptr;
+        for (const Option& candidate : options) {
+            if (candidate.name == name) option = &candidate;
+        }
+        if (option == nullptr) {
+            result.error = "unknown option \"" + name + "\"";
+            return result;
+        }
+        std::string value;
+        if (option->takesValue) {
+            if (i + 1 >= arguments.size()) {
+                result.error = name + " needs a value";
+                return result;
+            }
+            value = arguments[++i];
+        }
+        std::string error = option->apply(result.options, value);
+        if (!error.empty()) {
+            result.error = std::move(error);
+            return result;
+        }
+    }
+    return result;
+}
+
+std::string HelpText() {
+    return R"(corvane-testserver: a Corvane server for tests, benchmarks and demonstrations.
+It listens on 127.0.0.1 only and serves one client connection at a time.
+
+Usage: corvane-testserver [options]
+
+Connection
+  --port N               TCP port (default 27500; 0: the system chooses one). The first
+                         line on standard output is always "listening on PORT".
+  --tls                  TLS on the connection (a self-signed identity made at start-up).
+  --once                 end when the first session ends (logins that are refused or
+                         redirected do not count).
+  --exit-after SECONDS   end after this long whatever happens (default 600; 0: no limit).
+
+Login
+  --user NAME:PASSWORD   an account (repeatable; default demo:demo). The client's password
+                         arrives in its scrambled form and is compared in clear text.
+  --server-code TEXT     the server code (clear text) that modifies the payload key.
+  --redirect-once        answer the first login of the run with server-variant flag 2 and
+                         a geometry; the client's next attempt (flag 1) is accepted.
+  --login-status N       answer every first block with status N (not 0) whatever the
+                         credentials; without it a wrong password gets status 1.
+  --bad-magic            answer the first block with a block magic other than 143.
+  --session-count N      announce N disconnected sessions (0 to 60; the client refuses
+                         more than 50), ids 11, 12, ...; sessions whose client goes away
+                         without ending them are listed as well.
+  --entry-size N         the session-list entry size announced and sent (default 384).
+  --final-status N       status of the final block (default 0; 3 when the chosen session
+                         does not exist).
+  --protocol-version N   protocol version times 100 in the final block (default 200).
+  --server-version N     server version times 100 in the final block (default 950).
+  --init-status N        status word of the init reply (default 0).
+  --geometry WxH         session size (default: what the client asks for; at most
+                         4096x3072). Depth 8 is granted as asked, anything else as 24.
+
+Session
+  --envelope E           plain, compstd (default), compext or compaes.
+  --frame-interval MS    time between moving updates (default 40).
+  --frames N             moving updates after the full screen (default 0: until the
+                         session ends).
+  --static               only the full screen; nothing moves.
+  --seed N               desktop seed (default 1).
+  --scenario FILE        scripted actions, one per line ('#' starts a comment); each
+                         runs once per server run, in the first session that reaches it:
+                           after-frames N ACTION   after the session's N-th image update
+                                                   (0: before the first one)
+                           after-ms N ACTION       N ms after the login ended
+                         ACTION is one of:
+                           sctl CODE [ARG]    session-control message (e.g. 5019, 5002)
+                           drop               close the connection abruptly
+                           bad-frame-size-12  a frame header announcing 12 bytes
+                           bell               a bell message
+                           corrupt-compext    a COMPEXT frame that does not inflate
+                           colour-table       the colour table again
+                           stop-updates       no further moving updates
+
+Output
+  --log FILE             event log, one line per event (default: standard error):
+                           connection n=N
+                           login user=NAME session=ID width=W height=H depth=D bpp=B
+                             visual=V flag=F version=V
+                           login-reply status=S flag=F width=W height=H
+                           sessions count=N entry-size=S
+                           choice session=ID
+                           final status=S session=ID width=W height=H depth=D
+                           init width=W height=H depth=D bpp=B visual=V banner="..."
+                           init-reply status=S session=ID width=W height=H depth=D
+                           session start id=ID width=W height=H depth=D
+                           frame sent n=N desktop=F rects=R bytes=B
+                           colour-table sent
+                           action NAME ...
+                           key code=C flags=F kind=press|release
+                           pointer x=X y=Y screen-x=X screen-y=Y button=B action=A
+                           sctl code=C arg=A arg2=B
+                           clipboard len=N text="..."      clipboard request
+                           window code=C id=I linked=L x=X y=Y width=W height=H
+                           message type=T len=N            (anything else)
+                           connection closed
+                           session end id=ID state=disconnected|ended|left
+                           server end reason=once|deadline|stopped
+  --trace-level N        debug level of the protocol library's records (standard error).
+  --help                 this text.
+
+The n-th image update of a session (n = 1 is the full screen) leaves the client's screen
+showing desktop frame n - 1.
+)";
+}
+
+}  // namespace corvane::testserver

@@ -1,0 +1,66 @@
+// The test server's command line: every option, its default, and the help text that
+// describes them. Parsing is a pure function of the arguments: any thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/records.h"
+#include "tools/testserver/scenario.h"
+
+namespace corvane::testserver {
+
+inline constexpr int kDefaultPort = 27500;
+inline constexpr int kMaxAnnouncedSessions = 60;
+inline constexpr int kMaxEntrySize = 4096;
+
+struct UserAccount {
+    std::string name;
+    std::string password;  // clear text
+    friend bool operator==(const UserAccount&, const UserAccount&) = default;
+};
+
+struct ServerOptions {
+    int port = kDefaultPort;  // 0: the system picks one
+    bool tls = false;
+    bool once = false;
+    int exitAfterSeconds = 600;  // 0: no limit
+    std::vector<UserAccount> users{{"demo", "demo"}};
+    std::string serverCode;  // clear text; modifies the payload key
+
+    bool redirectOnce = false;
+    int32_t loginStatus = 0;  // not 0: every first block answers with it
+    bool badMagic = false;
+    int32_t finalStatus = 0;
+    int32_t initStatus = 0;
+    int sessionCount = 0;
+    int entrySize = 384;
+    int protocolVersion = 200;
+    int serverVersion = 950;
+    std::optional<std::pair<int, int>> geometry;  // width, height
+
+    uint16_t envelope = COMPSTD;
+    int frameIntervalMs = 40;
+    int frames = 0;  // moving updates after the full screen; 0: until the session ends
+    bool still = false;  // --static
+    uint32_t seed = 1;
+    std::string scenarioPath;
+    std::vector<ScenarioStep> scenario;  // filled by the caller from scenarioPath
+    std::string logPath;  // empty: standard error
+    int traceLevel = 0;
+    bool help = false;
+};
+
+struct CommandLine {
+    ServerOptions options;
+    std::string error;  // empty when the arguments were good
+};
+
+// The arguments after the program name.
+[[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+[[nodiscard]] std::string HelpText();
+
+}  // namespace corvane::testserver

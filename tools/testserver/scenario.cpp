@@ -1,0 +1,124 @@
+#include "tools/testserver/scenario.h"
+
+#include <charconv>
+
+namespace corvane::testserver {
+
+namespace {
+
+// Bounds what a scenario may ask for: a day of milliseconds, a million updates.
+constexpr int64_t kMaxFrames = 1'000'000;
+constexpr int64_t kMaxMilliseconds = 86'400'000;
+
+std::vector<std::string_view> Words(std::string_view line) {
+    std::vector<std::string_view> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+        const size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') ++i;
+        if (i > start) words.push_back(line.substr(start, i - start));
+    }
+    return words;
+}
+
+// A decimal number of 0 to `max`, nothing else in the word.
+bool ReadNumber(std::string_view word, int64_t max, int64_t& value) {
+    const char* end = word.data() + word.size();
+    auto [rest, error] = std::from_chars(word.data(), end, value);
+    return error == std::errc() && rest == end && value >= 0 && value <= max;
+}
+
+struct ActionName {
+    std::string_view name;
+    ScenarioAction action;
+};
+
+constexpr ActionName kActions[] = {
+    {"sctl", ScenarioAction::SessionControl},
+    {"drop", ScenarioAction::Drop},
+    {"bad-frame-size-12", ScenarioAction::BadFrameSize12},
+    {"bell", ScenarioAction::Bell},
+    {"corrupt-compext", ScenarioAction::CorruptCompext},
+    {"colour-table", ScenarioAction::ColourTable},
+    {"stop-updates", ScenarioAction::StopUpdates},
+};
+
+// Fills `step` from the words of one line; the text of the error otherwise.
+std::string ParseStep(const std::vector<std::string_view>& words, ScenarioStep& step) {
+    if (words.size() < 3) return "expected \"after-frames N ACTION\" or \"after-ms N ACTION\"";
+    int64_t max = 0;
+    if (words[0] == "after-frames") {
+        step.trigger = ScenarioTrigger::AfterFrames;
+        max = kMaxFrames;
+    } else if (words[0] == "after-ms") {
+        step.trigger = ScenarioTrigger::AfterMs;
+        max = kMaxMilliseconds;
+    } else {
+        return "unknown trigger \"" + std::string(words[0]) + "\"";
+    }
+    if (!ReadNumber(words[1], max, step.when)) {
+        return "\"" + std::string(words[1]) + "\" is not a number from 0 to " + std::to_string(max);
+    }
+    const ActionName* found = nullptr;
+    for (const ActionName& candidate : kActions) {
+        if (candidate.name == words[2]) found = &candidate;
+    }
+    if (found == nullptr) return "unknown action \"" + std::string(words[2]) + "\"";
+    step.action = found->action;
+
+    const size_t arguments = words.size() - 3;
+    if (step.action != ScenarioAction::SessionControl) {
+        if (arguments != 0) return std::string(found->name) + " takes no argument";
+        return {};
+    }
+    if (arguments < 1 || arguments > 2) return "sctl takes a code and an optional argument";
+    int64_t code = 0;
+    int64_t argument = 0;
+    if (!ReadNumber(words[3], UINT32_MAX, code)) return "bad session-control code";
+    if (arguments == 2 && !ReadNumber(words[4], UINT32_MAX, argument)) {
+        return "bad session-control argument";
+    }
+    step.code = static_cast<uint32_t>(code);
+    step.argument = static_cast<uint32_t>(argument);
+    return {};
+}
+
+}  // namespace
+
+ScenarioParse ParseScenario(std::string_view text) {
+    ScenarioParse result;
+    int lineNumber = 0;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        ++lineNumber;
+        line = line.substr(0, line.find('#'));
+        const std::vector<std::string_view> words = Words(line);
+        if (words.empty()) continue;
+        ScenarioStep step;
+        std::string error = ParseStep(words, step);
+        if (!error.empty()) {
+            result.steps.clear();
+            result.error = "line " + std::to_string(lineNumber) + ": " + error;
+            return result;
+        }
+        result.steps.push_back(step);
+    }
+    return result;
+}
+
+std::string DescribeAction(const ScenarioStep& step) {
+    for (const ActionName& candidate : kActions) {
+        if (candidate.action != step.action) continue;
+        std::string text(candidate.name);
+        if (step.action == ScenarioAction::SessionControl) {
+            text += " code=" + std::to_string(step.code) + " arg=" + std::to_string(step.argument);
+        }
+        return text;
+    }
+    return "unknown";
+}
+
+}  // namespace corvane::testserver

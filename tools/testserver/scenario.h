@@ -1,0 +1,57 @@
+// Scenario files: what the server does to a session besides sending its desktop, and when.
+//
+//   # comment (also behind a step)
+//   after-frames N ACTION    once the session's N-th image update has been sent
+//                            (0: right after the login, before the first update)
+//   after-ms N ACTION        N milliseconds after the login ended
+//
+// Actions: sctl CODE [ARG] (a session-control message), drop (close the connection),
+// bad-frame-size-12 (a frame header announcing 12 bytes), bell, corrupt-compext (a COMPEXT
+// frame that does not inflate), colour-table, stop-updates (no further moving updates).
+//
+// Each step runs at most once in a server run, in the first session that reaches it (the
+// update count starts again with every session), so that a dropped connection is dropped
+// once and the client's reconnection then runs undisturbed. Steps due at the same time run
+// in the order of the file. Plain data and pure functions: any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane::testserver {
+
+enum class ScenarioTrigger { AfterFrames, AfterMs };
+
+enum class ScenarioAction {
+    SessionControl,
+    Drop,
+    BadFrameSize12,
+    Bell,
+    CorruptCompext,
+    ColourTable,
+    StopUpdates,
+};
+
+struct ScenarioStep {
+    ScenarioTrigger trigger = ScenarioTrigger::AfterFrames;
+    int64_t when = 0;  // image updates or milliseconds
+    ScenarioAction action = ScenarioAction::Bell;
+    uint32_t code = 0;      // session control only
+    uint32_t argument = 0;  // session control only
+
+    friend bool operator==(const ScenarioStep&, const ScenarioStep&) = default;
+};
+
+struct ScenarioParse {
+    std::vector<ScenarioStep> steps;
+    std::string error;  // empty on success, else "line N: what is wrong"
+};
+
+[[nodiscard]] ScenarioParse ParseScenario(std::string_view text);
+
+// The step as a scenario line would name it, for the event log ("sctl code=5019 arg=0").
+[[nodiscard]] std::string DescribeAction(const ScenarioStep& step);
+
+}  // namespace corvane::testserver

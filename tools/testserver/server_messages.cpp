@@ -1,0 +1,121 @@
+#include "tools/testserver/server_messages.h"
+
+#include <cstring>
+
+#include "protocol/records.h"
+
+namespace corvane::testserver {
+
+namespace {
+
+constexpr uint8_t kBellFrequency = 220;  // Hz, in the bell record's second byte
+
+// Image update record: image type (0: pixels), rectangle count.
+constexpr size_t kImageTypeOffset = 0;
+constexpr size_t kRectangleCountOffset = 4;
+// Colour-table record: colour count, first index, entry size.
+constexpr size_t kColourCountOffset = 0;
+constexpr size_t kFirstIndexOffset = 4;
+constexpr size_t kEntrySizeOffset = 8;
+// Session-control record: code and two arguments.
+constexpr size_t kCodeOffset = 0;
+constexpr size_t kArgumentOffset = 4;
+constexpr size_t kSecondArgumentOffset = 8;
+
+void PutBE32(uint8_t* at, uint32_t value) {
+    at[0] = static_cast<uint8_t>(value >> 24);
+    at[1] = static_cast<uint8_t>(value >> 16);
+    at[2] = static_cast<uint8_t>(value >> 8);
+    at[3] = static_cast<uint8_t>(value);
+}
+
+// A body of record header and record of `type`, both converted to wire order, with room
+// for `payloadSize` more bytes behind them.
+std::vector<uint8_t> Body(int32_t type, const uint8_t* record, size_t recordSize, size_t payloadSize,
+                          uint16_t formatTag = 0, uint32_t compform = 0, uint32_t depth = 0) {
+    std::vector<uint8_t> body(kRecordHeaderSize + recordSize + payloadSize);
+    uint8_t* header = body.data();
+    MakeRecordHeader(header, type);
+    StoreField<uint32_t>(header, RecordHeaderLayout::kSize, static_cast<uint32_t>(body.size()));
+    StoreField<uint16_t>(header, RecordHeaderLayout::kFormatTag, formatTag);
+    StoreField<uint32_t>(header, RecordHeaderLayout::kCompform, compform);
+    StoreField<uint32_t>(header, RecordHeaderLayout::kDepth, depth);
+    RecordHeaderToWire(header);
+    std::memcpy(body.data() + kRecordHeaderSize, record, recordSize);
+    RecordToWire(body.data() + kRecordHeaderSize, type, recordSize);
+    return body;
+}
+
+}  // namespace
+
+std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame, const std::vector<PixelRect>& rects) {
+    const bool indexed = desktop.Indexed();
+    const size_t bytesPerPixel = indexed ? 1 : 4;
+    size_t payload = 0;
+    for (const PixelRect& r : rects) payload += kRectangleHeaderSize + size_t(r.width) * r.height * bytesPerPixel;
+
+    uint8_t record[kImageRecordSize] = {};
+    StoreField<uint32_t>(record, kImageTypeOffset, 0);
+    StoreField<uint32_t>(record, kRectangleCountOffset, static_cast<uint32_t>(rects.size()));
+    std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSIMFB, record, sizeof record, payload, kFormatTagValid,
+                                     kRawCompform, indexed ? 8 : 24);
+
+    uint8_t* out = body.data() + kRecordHeaderSize + kImageRecordSize;
+    for (const PixelRect& r : rects) {
+        const size_t size = size_t(r.width) * r.height * bytesPerPixel;
+        PutBE32(out, static_cast<uint32_t>(size));
+        PutBE32(out + 4, static_cast<uint32_t>(r.x));
+        PutBE32(out + 8, static_cast<uint32_t>(r.y));
+        PutBE32(out + 12, static_cast<uint32_t>(r.width));
+        PutBE32(out + 16, static_cast<uint32_t>(r.height));
+        out += kRectangleHeaderSize;
+        for (int y = r.y; y < r.y + r.height; ++y) {
+            for (int x = r.x; x < r.x + r.width; ++x) {
+                if (indexed) {
+                    *out++ = desktop.IndexAt(x, y, frame);
+                } else {
+                    const Rgb colour = desktop.ColourAt(x, y, frame);
+                    *out++ = 0;
+                    *out++ = colour.blue;
+                    *out++ = colour.green;
+                    *out++ = colour.red;
+                }
+            }
+        }
+    }
+    return body;
+}
+
+std::vector<uint8_t> ColourTableBody() {
+    const auto& table = DesktopColourTable();
+    uint8_t record[kColourTableRecordSize] = {};
+    StoreField<uint32_t>(record, kColourCountOffset, static_cast<uint32_t>(table.size()));
+    StoreField<uint32_t>(record, kFirstIndexOffset, 0);
+    StoreField<uint32_t>(record, kEntrySizeOffset, kColourEntrySize);
+    std::vector<uint8_t> body =
+        Body(ZRPPROTOCOL_MH_MESSCOLT, record, sizeof record, table.size() * kColourEntrySize);
+    uint8_t* out = body.data() + kRecordHeaderSize + kColourTableRecordSize;
+    for (const Rgb& colour : table) {
+        *out++ = colour.red;
+        *out++ = colour.green;
+        *out++ = colour.blue;
+    }
+    return body;
+}
+
+std::vector<uint8_t> SessionControlBody(uint32_t code, uint32_t argument, uint32_t secondArgument) {
+    uint8_t record[kSessionControlRecordSize] = {};
+    StoreField<uint32_t>(record, kCodeOffset, code);
+    StoreField<uint32_t>(record, kArgumentOffset, argument);
+    StoreField<uint32_t>(record, kSecondArgumentOffset, secondArgument);
+    return Body(ZRPPROTOCOL_MH_MESSSCTL, record, sizeof record, 0);
+}
+
+std::vector<uint8_t> BellBody() {
+    uint8_t record[kBellRecordSize] = {};
+    record[0] = 0;  // 0: sound the bell
+    record[1] = kBellFrequency;
+    return Body(ZRPPROTOCOL_MH_MESSBELL, record, sizeof record, 0);
+}
+
+}  // namespace corvane::testserver

@@ -1,0 +1,42 @@
+// The bodies of the messages the test server sends after login, in wire order (record
+// header, record, payload), ready for a FrameBuilder to put into any envelope.
+//
+// Image updates use the raw encoding (compform 4) with the record header's format tag set,
+// so the client takes compform and depth from every update: 24-bit pixels as the four bytes
+// 0, blue, green, red (never the "unchanged" pattern CC CC CC CC, since the first byte is
+// 0), 8-bit pixels as one colour-table index (never 255, the 8-bit "unchanged" marker).
+//
+// Pure functions: any thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "tools/testserver/desktop.h"
+
+namespace corvane::testserver {
+
+inline constexpr uint16_t kFormatTagValid = 257;
+inline constexpr uint32_t kRawCompform = 4;
+inline constexpr size_t kImageRecordSize = 8;
+inline constexpr size_t kRectangleHeaderSize = 20;
+inline constexpr size_t kColourTableRecordSize = 12;
+inline constexpr uint32_t kColourEntrySize = 3;
+
+// An image update of `frame` holding `rects` (each inside the desktop), at the desktop's
+// depth: 8 when it is indexed, else 24.
+[[nodiscard]] std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame,
+                                                   const std::vector<PixelRect>& rects);
+
+// The whole 256-entry colour table of DesktopColourTable, from index 0.
+[[nodiscard]] std::vector<uint8_t> ColourTableBody();
+
+// A session-control message: the code, its first and second argument, every other word 0.
+[[nodiscard]] std::vector<uint8_t> SessionControlBody(uint32_t code, uint32_t argument,
+                                                      uint32_t secondArgument = 0);
+
+// A bell that asks for a beep.
+[[nodiscard]] std::vector<uint8_t> BellBody();
+
+}  // namespace corvane::testserver

@@ -1,0 +1,229 @@
+#include "tools/testserver/session_runner.h"
+
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "protocol/frame_builder.h"
+#include "protocol/message_channel.h"
+#include "protocol/records.h"
+#include "tools/testserver/client_messages.h"
+#include "tools/testserver/desktop.h"
+#include "tools/testserver/server_messages.h"
+
+namespace corvane::testserver {
+
+namespace {
+
+constexpr uint32_t kExitCode = 5002;
+// A COMPEXT body that is not a zlib stream: the client must skip it and carry on.
+constexpr size_t kCorruptBodySize = 48;
+constexpr uint8_t kCorruptByte = 0xA5;
+constexpr uint32_t kTooSmallFrame = 12;
+
+class Session {
+  public:
+    Session(StreamConnection& stream, int socket, const ServerOptions& options, const ServerSession& session,
+            std::vector<bool>& fired, EventLog& log, RunControl& control)
+        : m_stream(stream),
+          m_socket(socket),
+          m_options(options),
+          m_session(session),
+          m_log(log),
+          m_control(control),
+          m_desktop({session.geometry.width, session.geometry.height, session.geometry.depth, options.seed}),
+          m_fired(fired) {}
+
+    SessionEnd Run();
+
+  private:
+    void ReadClient();
+    [[nodiscard]] bool Finished() const { return m_closed.load(); }
+    void MarkClosed();
+    bool Send(const std::vector<uint8_t>& body);
+    bool SendFrame(uint16_t envelope, const uint8_t* body, size_t size, BodyCoding coding);
+    bool Write(const uint8_t* bytes, size_t size);
+    void SendUpdate(const std::vector<PixelRect>& rects);
+    [[nodiscard]] bool MovingUpdatesLeft() const;
+    [[nodiscard]] std::optional<Clock::time_point> NextWake() const;
+    void RunDueSteps(Clock::time_point now);
+    void Perform(const ScenarioStep& step);
+
+    StreamConnection& m_stream;
+    const int m_socket;
+    const ServerOptions& m_options;
+    const ServerSession& m_session;
+    EventLog& m_log;
+    RunControl& m_control;
+    const Desktop m_desktop;
+
+    // The rest belongs to the serving thread, except the two flags the reader sets.
+    FrameBuilder m_frame;
+    std::vector<bool>& m_fired;
+    Clock::time_point m_start;
+    Clock::time_point m_nextFrame;
+    int m_updatesSent = 0;
+    bool m_movingStopped = false;
+    bool m_serverExit = false;
+    std::atomic<bool> m_closed{false};
+    std::atomic<bool> m_clientExit{false};
+};
+
+void Session::ReadClient() {
+    MessageChannel channel(m_stream);
+    channel.SetSocket(m_socket);
+    channel.SetServerCode(m_options.serverCode);
+    const SessionGeometry& g = m_session.geometry;
+    if (!channel.AllocateBuffers(g.width, g.height, g.depth)) {
+        m_log.Write("reader failed: no message buffers");
+    } else {
+        for (;;) {
+            size_t length = channel.BufferSize();
+            int selector = kDecoderDeflate;
+            int width = 0;
+            int height = 0;
+            if (channel.ReadMessage(length, selector, width, height) != 0) break;
+            const ClientEvent event = DescribeClientMessage(channel.MessageBuffer(), length, m_options.serverCode);
+            m_log.Write(event.line);
+            if (event.sessionControlCode == kExitCode) m_clientExit = true;
+        }
+    }
+    m_log.Write("connection closed");
+    MarkClosed();
+}
+
+void Session::MarkClosed() {
+    m_closed = true;
+    m_control.Notify();
+}
+
+bool Session::Write(const uint8_t* bytes, size_t size) {
+    if (m_stream.zRPshWrite(m_socket, bytes, static_cast<int>(size)) == static_cast<int>(size)) return true;
+    MarkClosed();
+    return false;
+}
+
+bool Session::SendFrame(uint16_t envelope, const uint8_t* body, size_t size, BodyCoding coding) {
+    if (!m_frame.Build(envelope, body, size, m_options.serverCode, coding)) {
+        m_log.Write("frame not built: bytes=" + std::to_string(size));
+        return false;
+    }
+    return Write(m_frame.data(), m_frame.size());
+}
+
+bool Session::Send(const std::vector<uint8_t>& body) {
+    return SendFrame(m_options.envelope, body.data(), body.size(), DefaultCoding(m_options.envelope));
+}
+
+void Session::SendUpdate(const std::vector<PixelRect>& rects) {
+    const int frame = m_updatesSent;
+    if (!Send(ImageUpdateBody(m_desktop, frame, rects))) return;
+    ++m_updatesSent;
+    m_log.Write("frame sent n=" + std::to_string(m_updatesSent) + " desktop=" + std::to_string(frame) +
+                " rects=" + std::to_string(rects.size()) + " bytes=" + std::to_string(m_frame.size()));
+}
+
+bool Session::MovingUpdatesLeft() const {
+    return !m_options.still && !m_movingStopped && (m_options.frames == 0 || m_updatesSent - 1 < m_options.frames);
+}
+
+std::optional<Clock::time_point> Session::NextWake() const {
+    std::optional<Clock::time_point> wake;
+    if (MovingUpdatesLeft()) wake = m_nextFrame;
+    for (size_t i = 0; i < m_options.scenario.size(); ++i) {
+        const ScenarioStep& step = m_options.scenario[i];
+        if (m_fired[i] || step.trigger != ScenarioTrigger::AfterMs) continue;
+        const Clock::time_point due = m_start + std::chrono::milliseconds(step.when);
+        if (!wake || due < *wake) wake = due;
+    }
+    return wake;
+}
+
+void Session::RunDueSteps(Clock::time_point now) {
+    for (size_t i = 0; i < m_options.scenario.size() && !Finished(); ++i) {
+        const ScenarioStep& step = m_options.scenario[i];
+        const bool due = step.trigger == ScenarioTrigger::AfterFrames
+                             ? m_updatesSent >= step.when
+                             : now - m_start >= std::chrono::milliseconds(step.when);
+        if (m_fired[i] || !due) continue;
+        m_fired[i] = true;
+        Perform(step);
+    }
+}
+
+void Session::Perform(const ScenarioStep& step) {
+    m_log.Write("action " + DescribeAction(step));
+    switch (step.action) {
+        case ScenarioAction::SessionControl:
+            if (Send(SessionControlBody(step.code, step.argument)) && step.code == kExitCode) m_serverExit = true;
+            break;
+        case ScenarioAction::Drop:
+            ::shutdown(m_socket, SHUT_RDWR);
+            MarkClosed();
+            break;
+        case ScenarioAction::BadFrameSize12: {
+            uint8_t header[kFrameHeaderSize];
+            MakeFrameHeader(header, kTooSmallFrame, kEnvelopePlain, 0);
+            FrameHeaderToWire(header);
+            (void)Write(header, sizeof header);  // a failure has marked the session closed
+            break;
+        }
+        case ScenarioAction::Bell:
+            (void)Send(BellBody());
+            break;
+        case ScenarioAction::CorruptCompext: {
+            const std::vector<uint8_t> junk(kCorruptBodySize, kCorruptByte);
+            (void)SendFrame(COMPEXT, junk.data(), junk.size(), BodyCoding::AsIs);
+            break;
+        }
+        case ScenarioAction::ColourTable:
+            (void)Send(ColourTableBody());
+            break;
+        case ScenarioAction::StopUpdates:
+            m_movingStopped = true;
+            break;
+    }
+}
+
+SessionEnd Session::Run() {
+    const SessionGeometry& g = m_session.geometry;
+    m_log.Write("session start id=" + std::to_string(m_session.id) + " width=" + std::to_string(g.width) +
+                " height=" + std::to_string(g.height) + " depth=" + std::to_string(g.depth));
+    m_start = Clock::now();
+    std::thread reader([this] { ReadClient(); });
+
+    RunDueSteps(Clock::now());
+    if (m_desktop.Indexed() && !Finished() && Send(ColourTableBody())) m_log.Write("colour-table sent");
+    if (!Finished()) SendUpdate(m_desktop.FullScreenTiles());
+    const auto interval = std::chrono::milliseconds(m_options.frameIntervalMs);
+    m_nextFrame = Clock::now() + interval;
+    RunDueSteps(Clock::now());
+
+    while (!Finished() && !m_control.StopRequested()) {
+        m_control.WaitUntil(NextWake(), [this] { return Finished(); });
+        if (Finished() || m_control.StopRequested()) break;
+        const Clock::time_point now = Clock::now();
+        if (MovingUpdatesLeft() && now >= m_nextFrame) {
+            SendUpdate(m_desktop.ChangedTiles(m_updatesSent));
+            m_nextFrame = std::max(m_nextFrame + interval, now);
+        }
+        RunDueSteps(now);
+    }
+
+    ::shutdown(m_socket, SHUT_RDWR);  // the reader returns from a read blocked on the socket
+    reader.join();
+    return m_clientExit || m_serverExit ? SessionEnd::Ended : SessionEnd::Disconnected;
+}
+
+}  // namespace
+
+SessionEnd RunSession(StreamConnection& stream, int socket, const ServerOptions& options, const ServerSession& session,
+                      std::vector<bool>& fired, EventLog& log, RunControl& control) {
+    fired.resize(options.scenario.size(), false);
+    return Session(stream, socket, options, session, fired, log, control).Run();
+}
+
+}  // namespace corvane::testserver

@@ -1,0 +1,30 @@
+// One attached session: the desktop goes out (colour table first at depth 8, then the full
+// screen, then the moving box's changed tiles every frame interval), the scenario's steps
+// run when they are due, and a reader thread logs everything the client sends.
+//
+// The session ends when the client closes the connection, the scenario drops it, a write
+// fails, or the run is stopped. RunSession returns only after its reader thread has ended.
+// It is called on the thread that serves the connection.
+#pragma once
+
+#include <vector>
+
+#include "protocol/stream_connection.h"
+#include "tools/testserver/event_log.h"
+#include "tools/testserver/options.h"
+#include "tools/testserver/run_control.h"
+#include "tools/testserver/session_list.h"
+
+namespace corvane::testserver {
+
+enum class SessionEnd {
+    Disconnected,  // the session lives on and is offered at the next login
+    Ended,         // a session-control exit (5002) from either side ended it
+};
+
+// `fired` holds one flag per scenario step: the steps that have run in this server run.
+[[nodiscard]] SessionEnd RunSession(StreamConnection& stream, int socket, const ServerOptions& options,
+                                    const ServerSession& session, std::vector<bool>& fired, EventLog& log,
+                                    RunControl& control);
+
+}  // namespace corvane::testserver
