@@ -9,8 +9,8 @@
 
 namespace corvane::testserver {
 
-void PrintTo(const DesktopSpec& spec, std::ostream* out) {
-    *out << spec.width << "x" << spec.height << "x" << spec.depth << " seed " << spec.seed;
+void PrintTo(const DesktopLayout& layout, std::ostream* out) {
+    *out << layout.width << "x" << layout.height << "x" << layout.depth << " seed " << layout.seed;
 }
 
 namespace {
@@ -19,7 +19,7 @@ using test::BE32;
 using test::DrawRawUpdate;
 using test::RgbCanvas;
 
-class DesktopTest : public ::testing::TestWithParam<DesktopSpec> {};
+class DesktopTest : public ::testing::TestWithParam<DesktopLayout> {};
 
 // Checks the record header of an update in wire order and draws it onto the canvas.
 void Draw(const std::vector<uint8_t>& body, int depth, RgbCanvas& canvas) {
@@ -33,16 +33,16 @@ void Draw(const std::vector<uint8_t>& body, int depth, RgbCanvas& canvas) {
 }
 
 TEST_P(DesktopTest, RendersTheSamePixelsForTheSameInputs) {
-    const DesktopSpec spec = GetParam();
-    EXPECT_EQ(RenderDesktopRgb(spec, 7), RenderDesktopRgb(spec, 7));
-    DesktopSpec otherSeed = spec;
-    otherSeed.seed = spec.seed + 1;
-    EXPECT_NE(RenderDesktopRgb(spec, 0), RenderDesktopRgb(otherSeed, 0));
+    const DesktopLayout layout = GetParam();
+    EXPECT_EQ(RenderDesktopRgb(layout, 7), RenderDesktopRgb(layout, 7));
+    DesktopLayout otherSeed = layout;
+    otherSeed.seed = layout.seed + 1;
+    EXPECT_NE(RenderDesktopRgb(layout, 0), RenderDesktopRgb(otherSeed, 0));
 }
 
 TEST_P(DesktopTest, FullScreenUpdateDrawsTheRenderedFrame) {
-    const DesktopSpec spec = GetParam();
-    const Desktop desktop(spec);
+    const DesktopLayout layout = GetParam();
+    const Desktop desktop(layout);
     const std::vector<uint8_t> body = ImageUpdateBody(desktop, 0, desktop.FullScreenTiles());
     for (const PixelRect& tile : desktop.FullScreenTiles()) {
         EXPECT_LE(tile.width, kFullScreenTile);
@@ -51,32 +51,32 @@ TEST_P(DesktopTest, FullScreenUpdateDrawsTheRenderedFrame) {
     // Two canvases of different fill: a pixel sent as "unchanged" would show its fill.
     for (uint8_t fill : {uint8_t{0x00}, uint8_t{0xFF}}) {
         RgbCanvas canvas(desktop.Width(), desktop.Height(), fill);
-        Draw(body, spec.depth, canvas);
-        EXPECT_EQ(canvas.rgb, RenderDesktopRgb(spec, 0)) << "fill " << int(fill);
+        Draw(body, layout.depth, canvas);
+        EXPECT_EQ(canvas.rgb, RenderDesktopRgb(layout, 0)) << "fill " << int(fill);
     }
 }
 
 TEST_P(DesktopTest, ChangedTilesCarryEveryChangedPixel) {
-    const DesktopSpec spec = GetParam();
-    const Desktop desktop(spec);
+    const DesktopLayout layout = GetParam();
+    const Desktop desktop(layout);
     RgbCanvas canvas(desktop.Width(), desktop.Height(), 0);
-    canvas.rgb = RenderDesktopRgb(spec, 0);
+    canvas.rgb = RenderDesktopRgb(layout, 0);
     // Enough frames for the box to bounce off an edge of the smaller desktops.
     for (int frame = 1; frame <= 30; ++frame) {
         const std::vector<uint8_t> before = canvas.rgb;
-        Draw(ImageUpdateBody(desktop, frame, desktop.ChangedTiles(frame)), spec.depth, canvas);
-        const std::vector<uint8_t> expected = RenderDesktopRgb(spec, frame);
+        Draw(ImageUpdateBody(desktop, frame, desktop.ChangedTiles(frame)), layout.depth, canvas);
+        const std::vector<uint8_t> expected = RenderDesktopRgb(layout, frame);
         ASSERT_EQ(canvas.rgb, expected) << "frame " << frame;
         EXPECT_NE(expected, before) << "frame " << frame << " shows no movement";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Geometries, DesktopTest,
-                         ::testing::Values(DesktopSpec{320, 200, 24, 1}, DesktopSpec{320, 200, 8, 1},
-                                           DesktopSpec{97, 61, 24, 5}, DesktopSpec{130, 70, 8, 9},
-                                           DesktopSpec{600, 300, 24, 3}),
+                         ::testing::Values(DesktopLayout{320, 200, 24, 1}, DesktopLayout{320, 200, 8, 1},
+                                           DesktopLayout{97, 61, 24, 5}, DesktopLayout{130, 70, 8, 9},
+                                           DesktopLayout{600, 300, 24, 3}),
                          [](const auto& info) {
-                             const DesktopSpec& s = info.param;
+                             const DesktopLayout& s = info.param;
                              return std::to_string(s.width) + "x" + std::to_string(s.height) + "x" +
                                     std::to_string(s.depth);
                          });

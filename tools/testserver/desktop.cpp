@@ -164,16 +164,16 @@ const std::array<Rgb, 256>& DesktopColourTable() {
     return table;
 }
 
-Desktop::Desktop(const DesktopSpec& spec)
-    : m_width(std::clamp(spec.width, 1, kMaxDesktopWidth)),
-      m_height(std::clamp(spec.height, 1, kMaxDesktopHeight)),
-      m_indexed(spec.depth == 8),
+Desktop::Desktop(const DesktopLayout& layout)
+    : m_width(std::clamp(layout.width, 1, kMaxDesktopWidth)),
+      m_height(std::clamp(layout.height, 1, kMaxDesktopHeight)),
+      m_indexed(layout.depth == 8),
       m_boxSize(std::min({kBoxSize, m_width, m_height})) {
     Canvas canvas(m_width, m_height);
-    DrawBackground(canvas, m_width, m_height, spec.seed);
-    const int windows = 3 + static_cast<int>(spec.seed % 3);
-    for (int i = 0; i < windows; ++i) DrawWindow(canvas, m_width, m_height, spec.seed, i);
-    DrawTaskBar(canvas, m_width, m_height, spec.seed);
+    DrawBackground(canvas, m_width, m_height, layout.seed);
+    const int windows = 3 + static_cast<int>(layout.seed % 3);
+    for (int i = 0; i < windows; ++i) DrawWindow(canvas, m_width, m_height, layout.seed, i);
+    DrawTaskBar(canvas, m_width, m_height, layout.seed);
 
     const size_t pixels = size_t(m_width) * m_height;
     m_still.resize(m_indexed ? pixels : pixels * 3);
@@ -253,8 +253,8 @@ std::vector<PixelRect> Desktop::ChangedTiles(int frame) const {
     return tiles;
 }
 
-std::vector<uint8_t> RenderDesktopRgb(const DesktopSpec& spec, int frame) {
-    const Desktop desktop(spec);
+std::vector<uint8_t> RenderDesktopRgb(const DesktopLayout& layout, int frame) {
+    const Desktop desktop(layout);
     std::vector<uint8_t> rgb(size_t(desktop.Width()) * desktop.Height() * 3);
     size_t i = 0;
     for (int y = 0; y < desktop.Height(); ++y) {

@@ -27,7 +27,7 @@ inline constexpr int kFullScreenTile = 256;
 inline constexpr int kChangeTile = 64;
 inline constexpr uint32_t kDefaultSeed = 1;
 
-struct DesktopSpec {
+struct DesktopLayout {
     int width = 1024;  // 1 to kMaxDesktopWidth; others are brought into that range
     int height = 768;  // 1 to kMaxDesktopHeight
     int depth = 24;    // 8, or anything else for 24-bit colour
@@ -55,7 +55,7 @@ struct PixelRect {
 
 class Desktop {
   public:
-    explicit Desktop(const DesktopSpec& spec);
+    explicit Desktop(const DesktopLayout& layout);
 
     [[nodiscard]] int Width() const { return m_width; }
     [[nodiscard]] int Height() const { return m_height; }
@@ -88,6 +88,6 @@ class Desktop {
 
 // The desktop as a client shows it after drawing frame `frame`: width x height pixels of
 // red, green, blue, rows top to bottom, no padding (depth 8 through its colour table).
-[[nodiscard]] std::vector<uint8_t> RenderDesktopRgb(const DesktopSpec& spec, int frame);
+[[nodiscard]] std::vector<uint8_t> RenderDesktopRgb(const DesktopLayout& layout, int frame);
 
 }  // namespace corvane::testserver
