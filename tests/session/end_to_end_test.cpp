@@ -1,0 +1,149 @@
+// The client and the test server as programs on loopback: logins, session choice, refusals,
+// the server's orders, reconnection, and the pixels of the first picture.
+#include <gtest/gtest.h>
+
+#include "end_to_end_fixture.h"
+#include "png_reader.h"
+#include "tools/testserver/desktop.h"
+
+namespace corvane::test {
+namespace {
+
+using std::chrono::seconds;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The screenshot equals the server's rendering of its desktop frame 0.
+void ExpectScreenshotOfFrameZero(const std::string& path, int width, int height, int depth) {
+    RgbImage shot;
+    ASSERT_TRUE(ReadRgbPng(ReadWholeFile(path), shot)) << path;
+    ASSERT_EQ(shot.width, width);
+    ASSERT_EQ(shot.height, height);
+    std::vector<uint8_t> expected = testserver::RenderDesktopRgb({width, height, depth, 1}, 0);
+    ASSERT_EQ(shot.rgb.size(), expected.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < expected.size(); ++i) differing += shot.rgb[i] != expected[i];
+    EXPECT_EQ(differing, 0u) << "bytes that differ from the server's desktop";
+}
+
+TEST_F(EndToEndTest, NewSessionDrawsRaw24BitUpdatesPixelExact) {
+    ASSERT_TRUE(StartServer({"--static"}));
+    std::string shot = m_dir.file("shot.png");
+    ClientRun run = RunClient({"--exit-after-frames", "1", "--screenshot", shot}, ConnectionFile());
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    ExpectScreenshotOfFrameZero(shot, 640, 480, 24);
+    std::string server = ServerLog();
+    EXPECT_TRUE(Contains(server, "login user=ann session=0 width=640 height=480 depth=24")) << server;
+    EXPECT_TRUE(Contains(server, "choice session=2")) << server;
+    EXPECT_TRUE(Contains(run.log, "Authenticating: Complete") || Contains(run.log, "Returned Xzrp zrpScreenWidth: 640"));
+}
+
+TEST_F(EndToEndTest, EightBitSessionWithColourTablePixelExactOverTls) {
+    ASSERT_TRUE(StartServer({"--static", "--tls"}));
+    std::string shot = m_dir.file("shot.png");
+    ClientRun run = RunClient({"--exit-after-frames", "1", "--screenshot", shot},
+                              ConnectionFile("DisplayDepth 8\r\nDisplayVisual 3\r\nProtocolType 1\r\n"));
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    ExpectScreenshotOfFrameZero(shot, 640, 480, 8);
+    EXPECT_TRUE(Contains(run.log, "Received Color Table -- 256 colors"));
+}
+
+TEST_F(EndToEndTest, ChoosingAmongDisconnectedSessions) {
+    struct Case {
+        const char* choice;
+        const char* chosen;
+        const char* initGeometry;
+    };
+    const Case cases[] = {
+        {"last", "choice session=13", "init width=1024 height=768"},
+        {"new", "choice session=2", "init width=640 height=480"},
+        {"12", "choice session=12", "init width=1024 height=768"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.choice);
+        ASSERT_TRUE(StartServer({"--static", "--session-count", "3"}));
+        ClientRun run = RunClient({"--session-choice", c.choice, "--exit-after-frames", "1"}, ConnectionFile());
+        EXPECT_EQ(run.exitCode, 0) << run.log;
+        EXPECT_TRUE(Contains(run.log, "Found 3 disconnected sessions"));
+        std::string server = ServerLog();
+        EXPECT_TRUE(Contains(server, c.chosen)) << server;
+        EXPECT_TRUE(Contains(server, c.initGeometry)) << server;
+    }
+}
+
+TEST_F(EndToEndTest, ServerVariantRedirect) {
+    ASSERT_TRUE(StartServer({"--static", "--redirect-once"}));
+    ClientRun run = RunClient({"--exit-after-frames", "1"}, ConnectionFile());
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_TRUE(Contains(run.log, "JKT Server detected... closing connection"));
+    std::string server = ServerLog();
+    EXPECT_TRUE(Contains(server, "flag=1")) << server;
+    EXPECT_TRUE(Contains(server, "session start")) << server;
+}
+
+TEST_F(EndToEndTest, RefusedLoginsShowTheirTextAndExitCode) {
+    struct Case {
+        std::vector<std::string> server;
+        const char* text;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{"--login-status", "1"}, "Error:  The username or password you entered is incorrect.", 255},
+        {{"--bad-magic"}, "Error:  User name, password or\r\nauthorization code is incorrect.", 255},
+        {{"--final-status", "7"}, "Error:  Requested session is unavailable.\r\nPlease try again.", 255},
+        {{"--init-status", "5"}, "Error:  The session could not be started.\r\nPlease contact System Administrator.", 255},
+        {{"--session-count", "51"}, "Error: Invalid zRP Server or wrong version", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ASSERT_TRUE(StartServer(c.server, false));
+        ClientRun run = RunClient({}, ConnectionFile("NoRetries 1\r\n"));
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.log;
+        EXPECT_TRUE(Contains(run.log, c.text)) << run.log;
+        (void)ServerLog(std::chrono::milliseconds(100));
+    }
+}
+
+TEST_F(EndToEndTest, WithoutNoRetriesThreeAttemptsThenTheClientGivesUp) {
+    ASSERT_TRUE(StartServer({"--login-status", "1"}, false));
+    ClientRun run = RunClient({}, ConnectionFile());
+    EXPECT_EQ(run.exitCode, 255);
+    EXPECT_TRUE(Contains(run.log, "Error:  Exceeded Login retries!")) << run.log;
+    std::string server = ServerLog(std::chrono::milliseconds(100));
+    size_t logins = 0;
+    for (size_t at = server.find("login user="); at != std::string::npos; at = server.find("login user=", at + 1)) ++logins;
+    EXPECT_EQ(logins, 3u) << server;
+}
+
+TEST_F(EndToEndTest, ServerExitOrderEndsTheClient) {
+    ASSERT_TRUE(StartServer({"--scenario", Scenario("after-frames 1 sctl 5002\n")}));
+    ClientRun run = RunClient({"--exit-after", "30"}, ConnectionFile());
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_TRUE(Contains(run.log, "Received SCtl request sesscntl=5002  Exit."));
+}
+
+TEST_F(EndToEndTest, ReconnectsWhenAllowedAndDrawsAgain) {
+    ASSERT_TRUE(StartServer({"--frames", "100", "--frame-interval", "20", "--scenario",
+                             Scenario("after-frames 1 sctl 5019\nafter-frames 3 drop\n")},
+                            false));
+    ClientRun run = RunClient({"--exit-after-frames", "8", "--exit-after", "30"}, ConnectionFile());
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_TRUE(Contains(run.log, "Enable auto-reconnection."));
+    EXPECT_TRUE(Contains(run.log, "Retry worked")) << run.log;
+    EXPECT_TRUE(Contains(run.log, "Ending the session after 8 frames")) << run.log;
+    std::string server = ServerLog(std::chrono::milliseconds(100));
+    size_t starts = 0;
+    for (size_t at = server.find("session start"); at != std::string::npos; at = server.find("session start", at + 1)) ++starts;
+    EXPECT_EQ(starts, 2u) << server;
+}
+
+TEST_F(EndToEndTest, FrameOfTwelveBytesEndsTheSessionCleanly) {
+    ASSERT_TRUE(StartServer({"--scenario", Scenario("after-frames 1 bad-frame-size-12\n")}));
+    ClientRun run = RunClient({"--exit-after", "30"}, ConnectionFile());
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_TRUE(Contains(run.log, "ZRPGEN:  Message Too Small"));
+    EXPECT_TRUE(Contains(run.log, "ProcessMessages Thread closing"));
+}
+
+}  // namespace
+}  // namespace corvane::test
