@@ -67,6 +67,9 @@ void CDisplayClientApp::ReadSettings(const std::string& path) {
 }
 
 int CDisplayClientApp::Run(const std::string& commandLinePath) {
+    // The progress and statistics windows live on the user-interface thread; their records
+    // stand where their threads used to start and end.
+    DebugPrint(1, "Start Splash Thread\n");
     ReadSettings(commandLinePath);
     if (m_settings.remoteDesktopMode) {
         DebugPrint(1, "The connection file asks for a remote-desktop session; not supported here yet.\n");
@@ -83,12 +86,18 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
     if (!m_frameBuffer.CreateWorkBitmap(width, height, depth, true)) {
         return ErrorRoutine("Error:  Unable to create the screen of this session.");
     }
+    DebugPrint(1, "Start SessionStat Thread\n");
     m_host.ShowProgress(false);
     m_dispatcher.SetProtocolVersion(m_protocolVersion);
     m_receiveThread = std::thread([this] { ProcessMessagesThread(); });
+    // This client never opens a datagram channel.
+    DebugPrint(1, "Start Process UDP Messages Thread\n");
+    DebugPrint(1, "UDP not supported by server or firewall - Process UDP Messages Thread closing\n");
     StartExitTimer();
 
     int exitCode = m_host.EventLoop();
+    DebugPrint(1, "SessionStat Thread closing\n");
+    DebugPrint(1, "Splash Thread closing\n");
     m_exitFlag.store(true);
     DebugPrint(1, "Main Thread exiting\n");
     CloseSocket();
