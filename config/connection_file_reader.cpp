@@ -20,9 +20,6 @@ namespace corvane {
 
 namespace {
 
-// Word values land in fields of the login dialogs, which hold 99 characters.
-constexpr size_t kWordLimit = 99;
-
 constexpr int32_t kTicketRecordType = 1001;
 constexpr size_t kTicketPasswordOffset = 8;
 constexpr size_t kTicketStartOffset = 80;
@@ -55,14 +52,7 @@ public:
     bool Word(const char* key, std::string& target) {
         auto line = Line(key);
         if (!line) return false;
-        if (auto value = WordValue(*line)) {
-            if (value->size() > kWordLimit) {
-                DebugPrint(0, "ERROR: %s in %s is longer than %zu characters; ignored.\n", key,
-                           m_path.c_str(), kWordLimit);
-            } else {
-                target = *value;
-            }
-        }
+        ReadWordValue(*line, key, m_path, target);
         return true;
     }
 

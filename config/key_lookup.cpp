@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "config/log.h"
 #include "config/text_line_reader.h"
 
 namespace corvane {
@@ -121,6 +122,18 @@ std::optional<std::string> WordValue(std::string_view line) {
     std::string_view word = TakeWord(rest);
     if (word.empty()) return std::nullopt;
     return std::string(word);
+}
+
+void ReadWordValue(std::string_view line, const char* key, const std::string& path,
+                   std::string& target) {
+    auto value = WordValue(line);
+    if (!value) return;
+    if (value->size() > kWordValueLimit) {
+        DebugPrint(0, "ERROR: %s in %s is longer than %zu characters; ignored.\n", key, path.c_str(),
+                   kWordValueLimit);
+        return;
+    }
+    target = *value;
 }
 
 std::string RestOfLineValue(std::string_view line) {

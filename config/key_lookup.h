@@ -40,6 +40,15 @@ struct KeyLookup {
 [[nodiscard]] std::optional<std::array<int, 4>> FourIntValues(std::string_view line);
 [[nodiscard]] std::optional<std::string> WordValue(std::string_view line);
 
+// Word values land in fields of the login dialogs, which hold 99 characters.
+inline constexpr size_t kWordValueLimit = 99;
+
+// Sets `target` to the key line's word value. A value longer than kWordValueLimit is refused
+// with a log record naming the key and the file, and `target` keeps its value, as it does
+// when the line has no value.
+void ReadWordValue(std::string_view line, const char* key, const std::string& path,
+                   std::string& target);
+
 // Everything after the key's word and the blanks behind it, without the line end. A
 // scrambled text may hold blanks, so it cannot be read as a word.
 [[nodiscard]] std::string RestOfLineValue(std::string_view line);

@@ -15,7 +15,6 @@ namespace {
 
 // Registry values were read into 512-byte buffers; a longer one does not fit.
 constexpr size_t kRegistryValueLimit = 511;
-constexpr size_t kWordLimit = 99;
 constexpr const char* kDefaultLogName = "zRPDisplayLog.txt";
 constexpr const char* kNoSiteLogName = "QelClientLog.txt";
 
@@ -138,14 +137,7 @@ public:
             Missing(message, forceLogin);
             return false;
         }
-        if (auto value = WordValue(*line)) {
-            if (value->size() > kWordLimit) {
-                DebugPrint(0, "ERROR: %s in %s is longer than %zu characters; ignored.\n", key,
-                           m_path.c_str(), kWordLimit);
-            } else {
-                target = *value;
-            }
-        }
+        ReadWordValue(*line, key, m_path, target);
         return true;
     }
 
