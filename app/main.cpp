@@ -28,5 +28,11 @@ int main(int argc, char** argv) {
 
     corvane::HeadlessHost host(options.sessionChoice);
     corvane::CDisplayClientApp app(host, options);
-    return app.Run(commandLine.connectionFile);
+    int exitCode = app.Run(commandLine.connectionFile);
+    // Without a progress window the last error shown there goes to the terminal.
+    corvane::StatusMessage last = app.Mailbox().Last();
+    if (exitCode != 0 && last.code == corvane::kStatusError) {
+        std::fprintf(stderr, "corvane: %s\n", last.text.c_str());
+    }
+    return exitCode;
 }
