@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "display/cursor_image.h"
+
 namespace corvane {
 
 class DisplayEvents {
@@ -31,6 +33,11 @@ public:
 
     // A session-control record (type 1014, host order, 32 bytes) from the server.
     virtual void SessionControl(const uint8_t* record) = 0;
+
+    // The server's new mouse cursor for the remote screen. The receiver keeps its own cursor
+    // while the remote pointer is off (local mode), and picks the colouring from its
+    // `ReverseCursorColor` setting.
+    virtual void CursorShape(const CursorImage& /*image*/) {}
 
     [[nodiscard]] virtual bool LocalMode() const = 0;
     [[nodiscard]] virtual bool SeamlessMode() const = 0;

@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "config/error_box.h"
 #include "config/log.h"
 #include "display/colour_table.h"
 #include "display/compform_table.h"
+#include "display/cursor_shape.h"
 #include "display/display_records.h"
+#include "display/palette_chunks.h"
+#include "display/pixels16.h"
+#include "display/planar_rle.h"
 #include "display/raw_rectangles.h"
 #include "protocol/framing_limits.h"
 #include "protocol/records.h"
@@ -259,18 +264,18 @@ void MessageDispatcher::ShowRate() {
 }
 
 void MessageDispatcher::PaletteChunkRectangles(const Message& message, int depth) {
-    DebugPrint(10, "Palette-chunk rectangles (%zu bytes, depth %d) are not decoded yet\n",
-               message.recordBytes, depth);
+    (void)DrawPaletteChunkRectangles(m_frameBuffer, m_events, message.record, message.recordBytes, depth);
 }
 
 void MessageDispatcher::Pixel16Rectangles(const Message& message, int depth) {
-    DebugPrint(10, "16-bit pixel rectangles (%zu bytes, depth %d) are not decoded yet\n",
-               message.recordBytes, depth);
+    (void)DrawPixel16Rectangles(m_frameBuffer, m_events, message.record, message.recordBytes, depth);
 }
 
 void MessageDispatcher::PlanarRectangles(const Message& message, int depth, size_t imageDataOffset) {
-    DebugPrint(10, "Planar run-length rectangles (%zu bytes from %zu, depth %d) are not decoded yet\n",
-               message.recordBytes, imageDataOffset, depth);
+    // The offset counts from the message start; the decoder counts from the record.
+    if (imageDataOffset < kRecordHeaderSize) return;
+    (void)DrawPlanarRectangles(m_frameBuffer, m_events, message.record, message.recordBytes, depth,
+                               imageDataOffset - kRecordHeaderSize);
 }
 
 void MessageDispatcher::JpegRectangles(const Message& message, int depth) {
@@ -288,7 +293,9 @@ void MessageDispatcher::ClipboardText(const Message& message) {
 }
 
 void MessageDispatcher::CursorShape(const Message& message) {
-    DebugPrint(10, "Cursor shapes (%zu bytes) are not shown yet\n", message.recordBytes);
+    if (const std::optional<CursorImage> image = DecodeCursorShape(message.record, message.recordBytes)) {
+        m_events.CursorShape(*image);
+    }
 }
 
 void MessageDispatcher::CursorMovement(const Message& message) {

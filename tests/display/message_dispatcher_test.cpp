@@ -100,17 +100,18 @@ TEST_F(MessageDispatcherTest, ImageUpdatesAreRoutedByFormatTagCompformAndProtoco
         uint32_t depth;
         bool drawnRaw;
         int compformAfter;
+        bool drawn16 = false;  // drawn as two 16-bit pixel words instead
     };
     const Case cases[] = {
         {"tag 257, compform 4", 200, 1, 257, 4, 24, true, 4},
         {"tag 257, compform 5", 200, 1, 257, 5, 24, true, 5},
-        {"tag 257, compform 7 goes to 16-bit pixels", 200, 4, 257, 7, 24, false, 7},
+        {"tag 257, compform 7 goes to 16-bit pixels", 200, 4, 257, 7, 24, false, 7, true},
         {"tag 257, compform 3 goes to palette chunks", 200, 4, 257, 3, 24, false, 3},
         {"tag 257, header depth 32 draws in the session depth", 200, 1, 257, 4, 32, true, 4},
         {"tag 257, header depth 224 draws nothing raw", 200, 1, 257, 4, 224, false, 4},
         {"no tag, protocol 1.00: raw whatever the compform", 100, 7, 0, 0, 0, true, 7},
         {"no tag, protocol 1.00, JPEG decode class: not raw", 100, 10, 0, 0, 0, false, 10},
-        {"no tag, protocol 2.00: the current compform, 7", 200, 7, 0, 4, 24, false, 7},
+        {"no tag, protocol 2.00: the current compform, 7", 200, 7, 0, 4, 24, false, 7, true},
         {"no tag, protocol 2.00: the current compform, 5", 200, 5, 0, 7, 8, true, 5},
     };
     for (const Case& c : cases) {
@@ -124,8 +125,11 @@ TEST_F(MessageDispatcherTest, ImageUpdatesAreRoutedByFormatTagCompformAndProtoco
         EXPECT_EQ(Process(ZRPPROTOCOL_MH_MESSIMFB, record, c.tag, c.compform, c.depth), 0);
         const std::vector<uint8_t> drawn = {0x11, 0x22, 0x33, 0x00};
         const std::vector<uint8_t> untouched = {0, 0, 0, 0};
-        EXPECT_EQ(Pixel(2, 3), c.drawnRaw ? drawn : untouched);
-        EXPECT_EQ(m_events.repaints.size(), c.drawnRaw ? 1u : 0u);
+        // The first word, 0x1100: blue 0, green 4 << 3, red 2 << 3. As palette chunks the
+        // same bytes announce more indices than the data holds: nothing is drawn.
+        const std::vector<uint8_t> drawn16 = {0x00, 0x20, 0x10, 0x00};
+        EXPECT_EQ(Pixel(2, 3), c.drawnRaw ? drawn : c.drawn16 ? drawn16 : untouched);
+        EXPECT_EQ(m_events.repaints.size(), c.drawnRaw || c.drawn16 ? 1u : 0u);
         EXPECT_EQ(m_dispatcher.CurrentCompform(), c.compformAfter);
         EXPECT_EQ(m_events.framesDrawn, 1);
         EXPECT_EQ(m_events.seamlessRepaints, 1);
@@ -264,6 +268,45 @@ TEST_F(MessageDispatcherTest, DrawingRequestsCountAsFramesAndShowTheirCompform) 
     EXPECT_EQ(m_dispatcher.CurrentCompform(), 101);
     EXPECT_EQ(m_events.framesDrawn, 4);
     EXPECT_TRUE(m_events.repaints.empty());
+}
+
+TEST_F(MessageDispatcherTest, CursorShapesReachTheClientWhole) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> record;
+        bool shown;
+    };
+    // A 32 x 32 source-and-mask shape whose first pixel is white: six words, then 128
+    // bytes of source and 128 of mask.
+    std::vector<uint8_t> whole = Record(24, {0, 3, 32, 32, 4, 5});
+    whole.resize(24 + 256, 0);
+    whole[24] = 0x01;
+    whole[24 + 128] = 0x01;
+    std::vector<uint8_t> cut = whole;
+    cut.pop_back();
+    const Case cases[] = {
+        {"whole", whole, true},
+        {"one byte short", cut, false},
+        {"a standard cursor", Record(24, {0, 32513}), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_events.cursors.clear();
+        EXPECT_EQ(Process(ZRPPROTOCOL_MH_MESSCRSH, c.record), 0);
+        ASSERT_EQ(m_events.cursors.size(), c.shown ? 1u : 0u);
+    }
+    m_events.cursors.clear();
+    ASSERT_EQ(Process(ZRPPROTOCOL_MH_MESSCRSH, whole), 0);
+    ASSERT_EQ(m_events.cursors.size(), 1u);
+    const CursorImage& image = m_events.cursors[0];
+    EXPECT_EQ(image.kind, CursorImage::Kind::Picture);
+    EXPECT_EQ(image.width, 32);
+    EXPECT_EQ(image.hotX, 4);
+    EXPECT_EQ(image.hotY, 5);
+    EXPECT_EQ(image.Pixels(1)[0], kCursorWhite);
+    EXPECT_EQ(image.Pixels(0)[0], kCursorBlack);
+    // The stream is still in step.
+    EXPECT_EQ(Process(ZRPPROTOCOL_MH_MESSIMCR, Record(24)), 0);
 }
 
 TEST_F(MessageDispatcherTest, LostStreamEndsTheCall) {

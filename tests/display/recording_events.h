@@ -34,6 +34,7 @@ public:
     void SessionControl(const uint8_t* record) override {
         sessionControls.emplace_back(record, record + 32);
     }
+    void CursorShape(const CursorImage& image) override { cursors.push_back(image); }
     [[nodiscard]] bool LocalMode() const override { return localMode; }
     [[nodiscard]] bool SeamlessMode() const override { return seamless; }
     [[nodiscard]] bool FullScreenSession() const override { return false; }
@@ -45,6 +46,7 @@ public:
     std::vector<BeepCall> beeps;
     std::vector<std::string> titles;
     std::vector<std::vector<uint8_t>> sessionControls;
+    std::vector<CursorImage> cursors;
     std::string baseTitle = "Corvane - test";
     bool localMode = false;
     bool seamless = false;

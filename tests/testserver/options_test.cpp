@@ -11,7 +11,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
     const CommandLine c = ParseCommandLine({"--port", "0", "--tls", "--once", "--user", "ann:pa:ss", "--user",
                                             "bob:x", "--geometry", "800x600", "--envelope", "compaes",
                                             "--session-count", "51", "--entry-size", "380", "--static",
-                                            "--login-status", "9", "--seed", "4294967295"});
+                                            "--login-status", "9", "--seed", "4294967295", "--compform", "9"});
     ASSERT_EQ(c.error, "");
     const ServerOptions& o = c.options;
     EXPECT_EQ(o.port, 0);
@@ -23,6 +23,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
     EXPECT_EQ(o.entrySize, 380);
     EXPECT_EQ(o.loginStatus, 9);
     EXPECT_EQ(o.seed, 4294967295u);
+    EXPECT_EQ(o.compform, 9u);
 }
 
 TEST(OptionsTest, DefaultsServeTheDemo) {
@@ -33,6 +34,7 @@ TEST(OptionsTest, DefaultsServeTheDemo) {
     EXPECT_EQ(c.options.envelope, COMPSTD);
     EXPECT_EQ(c.options.protocolVersion, 200);
     EXPECT_EQ(c.options.serverVersion, 950);
+    EXPECT_EQ(c.options.compform, 4u);
     EXPECT_GT(c.options.exitAfterSeconds, 0);
 }
 
@@ -41,6 +43,8 @@ TEST(OptionsTest, RefusesBadArguments) {
         {"--frobnicate"},        {"--port"},          {"--port", "65536"},       {"--session-count", "61"},
         {"--envelope", "zip"},   {"--user", "nocolon"}, {"--user", ":pw"},      {"--geometry", "5000x10"},
         {"--geometry", "800"},   {"--frames", "-1"},  {"--entry-size", "0"},     {"--frame-interval", "0"},
+        {"--compform", "0"},     {"--compform", "10"},
+        {"--compform", "6", "--envelope", "compext"}, {"--envelope", "compext", "--compform", "9"},
     };
     for (const auto& arguments : bad) {
         EXPECT_NE(ParseCommandLine(arguments).error, "") << arguments[0];

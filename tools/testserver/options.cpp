@@ -107,6 +107,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         Number("--server-version", 0, 65535, &ServerOptions::serverVersion),
         {"--geometry", true, ApplyGeometry},
         {"--envelope", true, ApplyEnvelope},
+        Number("--compform", 1, 9, &ServerOptions::compform),
         Number("--frame-interval", 1, 60'000, &ServerOptions::frameIntervalMs),
         Number("--frames", 0, 1'000'000, &ServerOptions::frames),
         Flag("--static", &ServerOptions::still),
@@ -146,6 +147,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             result.error = std::move(error);
             return result;
         }
+    }
+    // Under COMPEXT a client keeps planar payloads as they arrive, while this server deflates
+    // every COMPEXT body; the client could not read them.
+    const uint32_t compform = result.options.compform;
+    if ((compform == 6 || compform == 9) && result.options.envelope == COMPEXT) {
+        result.error = "--compform 6 and 9 (planar run-length) need an envelope other than compext";
     }
     return result;
 }
@@ -187,6 +194,13 @@ Login
 
 Session
   --envelope E           plain, compstd (default), compext or compaes.
+  --compform N           encoding of image updates (default 4), sent in the record
+                         header with format tag 257: 1, 2, 3 palette chunks; 4, 5 raw;
+                         7, 8 16-bit pixels (24-bit colours cut to 5 bits a channel);
+                         6, 9 planar run-length, one rectangle per update covering the
+                         changed tiles (24-bit sessions; 8-bit ones get raw updates; not
+                         with --envelope compext). 8-bit sessions send one colour-table
+                         index per pixel in every encoding.
   --frame-interval MS    time between moving updates (default 40).
   --frames N             moving updates after the full screen (default 0: until the
                          session ends).

@@ -42,6 +42,7 @@ struct ServerOptions {
     std::optional<std::pair<int, int>> geometry;  // width, height
 
     uint16_t envelope = COMPSTD;
+    uint32_t compform = 4;  // the encoding of image updates: 1 to 9 (4: raw)
     int frameIntervalMs = 40;
     int frames = 0;  // moving updates after the full screen; 0: until the session ends
     bool still = false;  // --static

@@ -1,8 +1,10 @@
 #include "tools/testserver/server_messages.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "protocol/records.h"
+#include "tools/testserver/rectangle_encoders.h"
 
 namespace corvane::testserver {
 
@@ -48,41 +50,47 @@ std::vector<uint8_t> Body(int32_t type, const uint8_t* record, size_t recordSize
 
 }  // namespace
 
-std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame, const std::vector<PixelRect>& rects) {
-    const bool indexed = desktop.Indexed();
-    const size_t bytesPerPixel = indexed ? 1 : 4;
-    size_t payload = 0;
-    for (const PixelRect& r : rects) payload += kRectangleHeaderSize + size_t(r.width) * r.height * bytesPerPixel;
+uint32_t CompformForDesktop(const Desktop& desktop, uint32_t compform) {
+    return desktop.Indexed() && EncodingOfCompform(compform) == RectangleEncoding::Planar ? kRawCompform : compform;
+}
+
+std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame, const std::vector<PixelRect>& rects,
+                                     uint32_t compform) {
+    compform = CompformForDesktop(desktop, compform);
+    const RectangleEncoding encoding = EncodingOfCompform(compform);
+    std::vector<PixelRect> sent = rects;
+    if (encoding == RectangleEncoding::Planar && rects.size() > 1) {
+        PixelRect box = rects.front();
+        for (const PixelRect& r : rects) {
+            const int right = std::max(box.x + box.width, r.x + r.width);
+            const int bottom = std::max(box.y + box.height, r.y + r.height);
+            box.x = std::min(box.x, r.x);
+            box.y = std::min(box.y, r.y);
+            box.width = right - box.x;
+            box.height = bottom - box.y;
+        }
+        sent.assign(1, box);
+    }
+
+    std::vector<uint8_t> payload;
+    for (const PixelRect& r : sent) {
+        const size_t header = payload.size();
+        payload.resize(header + kRectangleHeaderSize);
+        AppendRectangleData(desktop, frame, r, encoding, payload);
+        uint8_t* h = payload.data() + header;
+        PutBE32(h, static_cast<uint32_t>(payload.size() - header - kRectangleHeaderSize));
+        PutBE32(h + 4, static_cast<uint32_t>(r.x));
+        PutBE32(h + 8, static_cast<uint32_t>(r.y));
+        PutBE32(h + 12, static_cast<uint32_t>(r.width));
+        PutBE32(h + 16, static_cast<uint32_t>(r.height));
+    }
 
     uint8_t record[kImageRecordSize] = {};
     StoreField<uint32_t>(record, kImageTypeOffset, 0);
-    StoreField<uint32_t>(record, kRectangleCountOffset, static_cast<uint32_t>(rects.size()));
-    std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSIMFB, record, sizeof record, payload, kFormatTagValid,
-                                     kRawCompform, indexed ? 8 : 24);
-
-    uint8_t* out = body.data() + kRecordHeaderSize + kImageRecordSize;
-    for (const PixelRect& r : rects) {
-        const size_t size = size_t(r.width) * r.height * bytesPerPixel;
-        PutBE32(out, static_cast<uint32_t>(size));
-        PutBE32(out + 4, static_cast<uint32_t>(r.x));
-        PutBE32(out + 8, static_cast<uint32_t>(r.y));
-        PutBE32(out + 12, static_cast<uint32_t>(r.width));
-        PutBE32(out + 16, static_cast<uint32_t>(r.height));
-        out += kRectangleHeaderSize;
-        for (int y = r.y; y < r.y + r.height; ++y) {
-            for (int x = r.x; x < r.x + r.width; ++x) {
-                if (indexed) {
-                    *out++ = desktop.IndexAt(x, y, frame);
-                } else {
-                    const Rgb colour = desktop.ColourAt(x, y, frame);
-                    *out++ = 0;
-                    *out++ = colour.blue;
-                    *out++ = colour.green;
-                    *out++ = colour.red;
-                }
-            }
-        }
-    }
+    StoreField<uint32_t>(record, kRectangleCountOffset, static_cast<uint32_t>(sent.size()));
+    std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSIMFB, record, sizeof record, payload.size(), kFormatTagValid,
+                                     compform, desktop.Indexed() ? 8 : 24);
+    std::memcpy(body.data() + kRecordHeaderSize + kImageRecordSize, payload.data(), payload.size());
     return body;
 }
 

@@ -1,10 +1,11 @@
 // The bodies of the messages the test server sends after login, in wire order (record
 // header, record, payload), ready for a FrameBuilder to put into any envelope.
 //
-// Image updates use the raw encoding (compform 4) with the record header's format tag set,
-// so the client takes compform and depth from every update: 24-bit pixels as the four bytes
-// 0, blue, green, red (never the "unchanged" pattern CC CC CC CC, since the first byte is
-// 0), 8-bit pixels as one colour-table index (never 255, the 8-bit "unchanged" marker).
+// Image updates carry the record header's format tag, so the client takes compform and
+// depth from every update. The raw encoding (compform 4, the default) sends 24-bit pixels as
+// the four bytes 0, blue, green, red (never the "unchanged" pattern CC CC CC CC, since the
+// first byte is 0), 8-bit pixels as one colour-table index (never 255, the 8-bit
+// "unchanged" marker); the other compforms encode as rectangle_encoders.h says.
 //
 // Pure functions: any thread.
 #pragma once
@@ -24,10 +25,17 @@ inline constexpr size_t kRectangleHeaderSize = 20;
 inline constexpr size_t kColourTableRecordSize = 12;
 inline constexpr uint32_t kColourEntrySize = 3;
 
+// The compform an update of this desktop is sent in when `compform` is asked for: the
+// planar ones draw only 24-bit pixels, so an 8-bit desktop goes raw instead.
+[[nodiscard]] uint32_t CompformForDesktop(const Desktop& desktop, uint32_t compform);
+
 // An image update of `frame` holding `rects` (each inside the desktop), at the desktop's
-// depth: 8 when it is indexed, else 24.
+// depth (8 when it is indexed, else 24), in `compform` as CompformForDesktop gives it. A
+// planar update holds one rectangle covering all of `rects`: the client decodes every
+// rectangle of such an update from the same data.
 [[nodiscard]] std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame,
-                                                   const std::vector<PixelRect>& rects);
+                                                   const std::vector<PixelRect>& rects,
+                                                   uint32_t compform = kRawCompform);
 
 // The whole 256-entry colour table of DesktopColourTable, from index 0.
 [[nodiscard]] std::vector<uint8_t> ColourTableBody();

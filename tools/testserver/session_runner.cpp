@@ -120,7 +120,7 @@ bool Session::Send(const std::vector<uint8_t>& body) {
 
 void Session::SendUpdate(const std::vector<PixelRect>& rects) {
     const int frame = m_updatesSent;
-    if (!Send(ImageUpdateBody(m_desktop, frame, rects))) return;
+    if (!Send(ImageUpdateBody(m_desktop, frame, rects, m_options.compform))) return;
     ++m_updatesSent;
     m_log.Write("frame sent n=" + std::to_string(m_updatesSent) + " desktop=" + std::to_string(frame) +
                 " rects=" + std::to_string(rects.size()) + " bytes=" + std::to_string(m_frame.size()));

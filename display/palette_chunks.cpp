@@ -1,0 +1,251 @@
+#include "display/palette_chunks.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <mutex>
+
+#include "config/log.h"
+#include "display/rectangle_reader.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr uint8_t kUnchanged8 = 255;
+constexpr size_t kChunkHeaderSize = 8;
+constexpr uint32_t kMaxPaletteEntries = 256;
+
+// Each entry holds the frame-buffer bytes of its pixel, in memory order, so that a write is
+// one copy of the pixel's size.
+using WorkingPalette = std::array<uint32_t, kMaxPaletteEntries>;
+
+uint32_t LoadLittle32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+uint32_t PixelBytes(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
+    const uint8_t bytes[4] = {b0, b1, b2, b3};
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, bytes, sizeof bytes);
+    return pixel;
+}
+
+// Bytes of one palette entry as sent; 0 for a depth drawn as nothing or without chunks.
+size_t EntrySize(int depth) {
+    switch (depth) {
+        case 16: return 2;
+        case 24:
+        case 124:
+        case 224: return 4;
+        default: return 0;
+    }
+}
+
+int TargetPixelSize(int depth) { return depth == 8 ? 1 : depth == 16 ? 2 : 4; }
+
+// Converts the `count` entries at `entries` into the first `count` working entries.
+void ConvertPalette(const uint8_t* entries, uint32_t count, int depth,
+                    const std::array<uint32_t, 256>& lookup, WorkingPalette& palette) {
+    for (uint32_t k = 0; k < count; ++k) {
+        switch (depth) {
+            case 16: {
+                const uint8_t* e = entries + size_t{k} * 2;
+                const unsigned v = e[0] | unsigned{e[1]} << 8;
+                const unsigned word = ((v >> 1) & 0x7FE0) | (v & 0x1F);
+                palette[k] = PixelBytes(static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8), 0, 0);
+                break;
+            }
+            case 24: {
+                const uint8_t* e = entries + size_t{k} * 4;
+                palette[k] = PixelBytes(e[1], e[2], e[3], 0);
+                break;
+            }
+            case 124: {
+                uint32_t v = LoadLittle32(entries + size_t{k} * 4);
+                const uint32_t index = v & 0xFF;
+                if (index != 0) v = index | lookup[index];
+                palette[k] = PixelBytes(static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                                        static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(index));
+                break;
+            }
+            case 224: {
+                const uint8_t* e = entries + size_t{k} * 4;
+                const uint8_t b = e[0];
+                if (b == 0) {
+                    palette[k] = PixelBytes(e[1], e[2], e[3], 0);
+                } else {
+                    palette[k] = PixelBytes(static_cast<uint8_t>((b & 0x03) << 6), static_cast<uint8_t>((b & 0x1C) << 3),
+                                            static_cast<uint8_t>(b & 0xE0), b);
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+}
+
+// Walks the chunks of one rectangle's data.
+class ChunkStream {
+public:
+    ChunkStream(const UpdateRectangle& rect, int depth, const std::array<uint32_t, 256>& lookup,
+                WorkingPalette& palette)
+        : m_data(rect.data), m_size(rect.size), m_depth(depth), m_entrySize(EntrySize(depth)),
+          m_lookup(lookup), m_palette(palette) {}
+
+    // Makes the next chunk's indices current and converts its palette. False, with the
+    // reason in Problem(), when the data holds no further whole chunk.
+    bool Load() {
+        const size_t left = m_size - m_offset;
+        if (left < kChunkHeaderSize) {
+            m_problem = left == 0 ? "the chunks end" : "a chunk header is cut";
+            return false;
+        }
+        const uint8_t* chunk = m_data + m_offset;
+        const uint32_t n = LoadLittle32(chunk);
+        const uint32_t m = LoadLittle32(chunk + 4);
+        if (m > kMaxPaletteEntries) {
+            m_problem = "a palette has more than 256 entries";
+            return false;
+        }
+        // In 64 bits: n near 2^32 must not wrap back inside the data.
+        const uint64_t paletteAt = uint64_t{kChunkHeaderSize} + n + (n & 3);
+        const uint64_t filler = m_depth == 16 ? uint64_t{m & 3} * 2 : 0;
+        const uint64_t chunkSize = paletteAt + uint64_t{m} * m_entrySize + filler;
+        if (chunkSize > left) {
+            m_problem = "a chunk is cut";
+            return false;
+        }
+        ConvertPalette(chunk + paletteAt, m, m_depth, m_lookup, m_palette);
+        m_indices = chunk + kChunkHeaderSize;
+        m_indicesLeft = n;
+        m_offset += static_cast<size_t>(chunkSize);
+        return true;
+    }
+
+    // At most `wanted` indices of the current chunk, loading the next one when it is used
+    // up; nullptr when the data ends first. `count` receives how many there are.
+    const uint8_t* Take(uint32_t wanted, uint32_t& count) {
+        while (m_indicesLeft == 0) {
+            if (!Load()) return nullptr;
+        }
+        count = std::min(wanted, m_indicesLeft);
+        const uint8_t* indices = m_indices;
+        m_indices += count;
+        m_indicesLeft -= count;
+        return indices;
+    }
+
+    [[nodiscard]] const char* Problem() const { return m_problem; }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_offset = 0;
+    int m_depth;
+    size_t m_entrySize;
+    const std::array<uint32_t, 256>& m_lookup;
+    WorkingPalette& m_palette;
+    const uint8_t* m_indices = nullptr;
+    uint32_t m_indicesLeft = 0;
+    const char* m_problem = "";
+};
+
+// The chunked depths; false when the data ended before the rectangle did. `reached` counts
+// the pixels the data covered.
+template <int kPixelSize>
+bool DrawChunks(FrameBuffer& frameBuffer, const UpdateRectangle& rect, int depth, WorkingPalette& palette,
+                const char*& problem, uint64_t& reached) {
+    ChunkStream chunks(rect, depth, frameBuffer.LookupWords(), palette);
+    for (int32_t row = 0; row < rect.height; ++row) {
+        uint8_t* target = frameBuffer.ScreenRow(rect.y + row) + static_cast<size_t>(rect.x) * kPixelSize;
+        uint32_t columnsLeft = static_cast<uint32_t>(rect.width);
+        while (columnsLeft > 0) {
+            uint32_t count = 0;
+            const uint8_t* indices = chunks.Take(columnsLeft, count);
+            if (indices == nullptr) {
+                problem = chunks.Problem();
+                return false;
+            }
+            for (uint32_t i = 0; i < count; ++i) {
+                const uint8_t index = indices[i];
+                if (index != 0) std::memcpy(target, &palette[index], kPixelSize);
+                target += kPixelSize;
+            }
+            columnsLeft -= count;
+            reached += count;
+        }
+    }
+    return true;
+}
+
+// Depth 8: one byte per pixel as far as the data goes; false when it ends first.
+bool DrawBytes(FrameBuffer& frameBuffer, const UpdateRectangle& rect, const char*& problem, uint64_t& reached) {
+    const uint8_t* source = rect.data;
+    size_t left = rect.size;
+    for (int32_t row = 0; row < rect.height; ++row) {
+        uint8_t* target = frameBuffer.ScreenRow(rect.y + row) + rect.x;
+        const size_t columns = std::min(left, static_cast<size_t>(rect.width));
+        for (size_t column = 0; column < columns; ++column) {
+            if (source[column] != kUnchanged8) target[column] = source[column];
+        }
+        source += columns;
+        left -= columns;
+        reached += columns;
+        if (columns < static_cast<size_t>(rect.width)) {
+            problem = "the pixel bytes end";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool DrawRectangle(FrameBuffer& frameBuffer, const UpdateRectangle& rect, int depth, WorkingPalette& palette,
+                   const char*& problem, uint64_t& reached) {
+    switch (depth) {
+        case 8: return DrawBytes(frameBuffer, rect, problem, reached);
+        case 16: return DrawChunks<2>(frameBuffer, rect, depth, palette, problem, reached);
+        default: return DrawChunks<4>(frameBuffer, rect, depth, palette, problem, reached);
+    }
+}
+
+}  // namespace
+
+int DrawPaletteChunkRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record,
+                               size_t size, int depth) {
+    if (depth != 8 && EntrySize(depth) == 0) {
+        DebugPrint(10, "Palette-chunk update in depth %d: nothing drawn\n", depth);
+        return 0;
+    }
+
+    RectangleReader reader(record, size);
+    RepaintArea area;
+    WorkingPalette palette{};
+    int drawn = 0;
+    {
+        std::lock_guard lock(frameBuffer.Mutex());
+        if (!frameBuffer.Valid() || frameBuffer.BytesPerPixel() != TargetPixelSize(depth)) {
+            DebugPrint(0, "Palette-chunk update in depth %d does not fit a frame buffer of %d bytes per pixel: nothing drawn\n",
+                       depth, frameBuffer.BytesPerPixel());
+            return 0;
+        }
+        UpdateRectangle rect;
+        while (reader.Next(rect)) {
+            if (!RectangleInside(frameBuffer, rect)) continue;
+            const char* problem = "";
+            uint64_t reached = 0;
+            if (!DrawRectangle(frameBuffer, rect, depth, palette, problem, reached)) {
+                DebugPrint(0, "Palette-chunk rectangle %dx%d @ %d,%d (%zu data bytes): %s before its last pixel; the rest is left as it was\n",
+                           rect.width, rect.height, rect.x, rect.y, rect.size, problem);
+            }
+            if (reached == 0) continue;
+            area.Add(rect);
+            ++drawn;
+        }
+    }
+    area.Request(events);
+    return drawn;
+}
+
+}  // namespace corvane
