@@ -12,6 +12,7 @@ namespace {
 
 std::mutex g_handlerMutex;
 ErrorBoxHandler g_handler;
+ErrorBoxHandler g_postHandler;
 
 struct WinsockName {
     int code;
@@ -61,6 +62,21 @@ void ShowErrorBox(const std::string& caption, const std::string& text) {
     {
         std::lock_guard lock(g_handlerMutex);
         handler = g_handler;
+    }
+    if (handler) handler(caption, text);
+}
+
+void SetPostErrorBoxHandler(ErrorBoxHandler handler) {
+    std::lock_guard lock(g_handlerMutex);
+    g_postHandler = std::move(handler);
+}
+
+void PostErrorBox(const std::string& caption, const std::string& text) {
+    DebugPrint(0, "ERROR: %s: %s\n", caption.c_str(), text.c_str());
+    ErrorBoxHandler handler;
+    {
+        std::lock_guard lock(g_handlerMutex);
+        handler = g_postHandler;
     }
     if (handler) handler(caption, text);
 }

@@ -17,6 +17,12 @@ void SetErrorBoxHandler(ErrorBoxHandler handler);
 
 void ShowErrorBox(const std::string& caption, const std::string& text);
 
+// The same record, but the box is handed to the post handler, which returns at once (the box
+// shows later on the user-interface thread). For worker threads, which must not wait for a
+// person. Until a post handler is installed only the record is written.
+void SetPostErrorBoxHandler(ErrorBoxHandler handler);
+void PostErrorBox(const std::string& caption, const std::string& text);
+
 // The Winsock-style error code for an errno value (ECONNRESET -> 10054). An errno with no
 // counterpart is returned unchanged, and so reads as an unknown error.
 [[nodiscard]] int WinsockCodeFromErrno(int err);

@@ -11,6 +11,7 @@
 #include "display/compform_table.h"
 #include "display/cursor_shape.h"
 #include "display/display_records.h"
+#include "display/jpeg_rectangles.h"
 #include "display/palette_chunks.h"
 #include "display/pixels16.h"
 #include "display/planar_rle.h"
@@ -36,12 +37,19 @@ bool ImageDepth(uint32_t depth) {
 constexpr int kRateTitleDebugLevel = 66;
 constexpr int kBellMilliseconds = 1000;
 constexpr int kOldImageProtocol = 200;
+// Drawing requests: the frame formats, and what makes the bitmap top-down.
+constexpr int kCompformJfif1 = 101;
+constexpr int kCompformJfif2 = 102;
+constexpr int kCompformVideo = 201;
+constexpr uint16_t kFormatTagTopDown = 260;
+constexpr int kTopDownServerVersion = 940;
 
 }  // namespace
 
 MessageDispatcher::MessageDispatcher(MessageChannel& channel, FrameBuffer& frameBuffer,
-                                     DisplayEvents& events)
-    : m_channel(channel), m_frameBuffer(frameBuffer), m_events(events) {}
+                                     DisplayEvents& events, JfifDecodeFunction jfifDecode)
+    : m_channel(channel), m_frameBuffer(frameBuffer), m_events(events),
+      m_drawing(frameBuffer, events, jfifDecode) {}
 
 int MessageDispatcher::ProcessMessage() {
     int decodeClass = DecodeClassForCompform(m_compform.load());
@@ -234,15 +242,22 @@ void MessageDispatcher::DrawingRequest(const Message& message) {
                static_cast<int>(LoadField<uint32_t>(record, DrawingRequestLayout::kY)),
                static_cast<int>(dataSize));
     CountDrawingFrame();
+    bool handedOn = false;
     if (dataSize != 0) {
-        int compform = m_compform.load();
-        if (LoadField<uint16_t>(message.header, RecordHeaderLayout::kFormatTag) == kFormatTagValid) {
-            compform = static_cast<int>(LoadField<uint32_t>(message.header, RecordHeaderLayout::kCompform));
-            m_compform.store(compform);
+        const uint16_t tag = LoadField<uint16_t>(message.header, RecordHeaderLayout::kFormatTag);
+        const bool topDown = tag == kFormatTagTopDown || m_serverVersion >= kTopDownServerVersion;
+        if (topDown != m_frameBuffer.TopDown()) {
+            (void)m_frameBuffer.CreateWorkBitmap(m_frameBuffer.Width(), m_frameBuffer.SessionHeight(),
+                                                 m_frameBuffer.Depth(), topDown);
         }
-        DrawingRequestFrame(message, compform);
+        if (tag == kFormatTagValid) {
+            const int compform =
+                static_cast<int>(LoadField<uint32_t>(message.header, RecordHeaderLayout::kCompform));
+            m_compform.store(compform);
+            handedOn = DrawingRequestFrame(message, compform);
+        }
     }
-    m_events.FrameDrawn();
+    if (!handedOn) m_events.FrameDrawn();
 }
 
 void MessageDispatcher::CountImageFrame() {
@@ -279,13 +294,38 @@ void MessageDispatcher::PlanarRectangles(const Message& message, int depth, size
 }
 
 void MessageDispatcher::JpegRectangles(const Message& message, int depth) {
-    DebugPrint(10, "JPEG rectangles (%dx%d, depth %d) are not decoded yet\n", message.jpegWidth,
-               message.jpegHeight, depth);
+    // Without pixels from the reader (the image did not decode, or the update did not come as
+    // a JPEG image) there is nothing to draw.
+    (void)DrawJpegRectangles(m_frameBuffer, m_events, message.record, message.recordBytes, depth,
+                             message.jpegWidth, message.jpegHeight);
 }
 
-void MessageDispatcher::DrawingRequestFrame(const Message& message, int compform) {
-    DebugPrint(10, "Drawing request frames (%zu bytes, compform %d) are not decoded yet\n",
-               message.recordBytes, compform);
+bool MessageDispatcher::DrawingRequestFrame(const Message& message, int compform) {
+    const uint8_t* record = message.record;
+    const uint32_t dataSize = LoadField<uint32_t>(record, DrawingRequestLayout::kDataSize);
+    const size_t inMessage = message.recordBytes - DrawingRequestLayout::kData;
+    if (dataSize > inMessage) {
+        DebugPrint(0, "Drawing request: frame of %u bytes, the message holds %zu: dropped\n",
+                   dataSize, inMessage);
+        return false;
+    }
+    const uint8_t* frame = record + DrawingRequestLayout::kData;
+    switch (compform) {
+        case kCompformJfif1:
+        case kCompformJfif2:
+            return m_drawing.StartFrame(
+                       frame, dataSize, static_cast<int>(LoadField<uint32_t>(record, DrawingRequestLayout::kX)),
+                       static_cast<int>(LoadField<uint32_t>(record, DrawingRequestLayout::kY)),
+                       static_cast<int>(LoadField<uint32_t>(record, DrawingRequestLayout::kWidth)),
+                       static_cast<int>(LoadField<uint32_t>(record, DrawingRequestLayout::kHeight))) ==
+                   DrawingRequestEngine::kStarted;
+        case kCompformVideo:
+            (void)m_video.DecodeFrame(frame, dataSize, m_frameBuffer);
+            m_events.RepaintAll();
+            return false;
+        default:
+            return false;
+    }
 }
 
 void MessageDispatcher::ClipboardText(const Message& message) {

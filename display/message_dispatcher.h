@@ -15,15 +15,19 @@
 #include <string_view>
 
 #include "display/display_events.h"
+#include "display/drawing_requests.h"
 #include "display/frame_buffer.h"
 #include "display/frame_rate.h"
+#include "display/video_frames.h"
 #include "protocol/message_channel.h"
 
 namespace corvane {
 
 class MessageDispatcher {
 public:
-    MessageDispatcher(MessageChannel& channel, FrameBuffer& frameBuffer, DisplayEvents& events);
+    // `jfifDecode` replaces the drawing-request frame decoder (tests); null: the real one.
+    MessageDispatcher(MessageChannel& channel, FrameBuffer& frameBuffer, DisplayEvents& events,
+                      JfifDecodeFunction jfifDecode = nullptr);
 
     // 0 when the message was handled or ignored; -1 when the read failed or the type is
     // unknown (the receive loop then treats the connection as lost).
@@ -32,6 +36,15 @@ public:
     // The server's protocol version times 100 (below 200: the old image path). Set after
     // login, before the receive thread starts.
     void SetProtocolVersion(int version) { m_protocolVersion = version; }
+    // The server's version times 100 (940 and later: drawing requests are top-down). Set
+    // with the protocol version.
+    void SetServerVersion(int version) { m_serverVersion = version; }
+
+    // How many drawing-request frames decode at once (2, 4 or 8; 0 is 8). Any thread.
+    void SetThreadLimit(int limit) { m_drawing.SetThreadLimit(limit); }
+    // Waits until every drawing-request frame in flight has been drawn or given up; the
+    // session calls it when the receive thread has ended.
+    void FinishDrawing() { m_drawing.WaitForIdle(); }
 
     // The compression format the server is sending now: 1 at start, changed by image
     // updates with format tag 257 and by session control (code 5016). Any thread may read.
@@ -78,7 +91,8 @@ private:
     void Pixel16Rectangles(const Message& message, int depth);
     void PlanarRectangles(const Message& message, int depth, size_t imageDataOffset);
     void JpegRectangles(const Message& message, int depth);
-    void DrawingRequestFrame(const Message& message, int compform);
+    // True when a worker took the frame (it counts the frame as drawn when it is done).
+    [[nodiscard]] bool DrawingRequestFrame(const Message& message, int compform);
     void ClipboardText(const Message& message);
     void CursorShape(const Message& message);
     void CursorMovement(const Message& message);
@@ -98,6 +112,11 @@ private:
     static constexpr size_t kWindowTextBufferSize = 512;
     std::array<char, kWindowTextBufferSize> m_windowText{};
     size_t m_windowTextLength = 0;
+
+    int m_serverVersion = 0;
+    VideoFrameDecoder m_video;
+    // Last: its destructor waits for frames that still write the frame buffer.
+    DrawingRequestEngine m_drawing;
 };
 
 }  // namespace corvane

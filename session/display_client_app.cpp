@@ -12,11 +12,12 @@
 namespace corvane {
 
 namespace {
-constexpr const char* kVersionText = "Version: 9.0.0.0";
 }
 
 CDisplayClientApp::CDisplayClientApp(UiHost& host, SessionOptions options)
-    : m_host(host), m_options(std::move(options)) {}
+    : m_host(host), m_options(std::move(options)) {
+    m_channel.SetJpegDecoder(&JpegImageDecoder::DecodeFrame, &m_jpegDecoder);
+}
 
 CDisplayClientApp::~CDisplayClientApp() {
     m_exitFlag.store(true);
@@ -26,6 +27,8 @@ CDisplayClientApp::~CDisplayClientApp() {
         m_timerStop.notify_all();
     }
     if (m_receiveThread.joinable()) m_receiveThread.join();
+    // Drawing-request frames still decoding write the frame buffer and report to this object.
+    m_dispatcher.FinishDrawing();
     if (m_timerThread.joinable()) m_timerThread.join();
 }
 
@@ -71,6 +74,7 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
     // stand where their threads used to start and end.
     DebugPrint(1, "Start Splash Thread\n");
     ReadSettings(commandLinePath);
+    m_host.SettingsRead(m_settings);
     if (m_settings.remoteDesktopMode) {
         DebugPrint(1, "The connection file asks for a remote-desktop session; not supported here yet.\n");
         return kExitNormal;
@@ -86,9 +90,12 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
     if (!m_frameBuffer.CreateWorkBitmap(width, height, depth, true)) {
         return ErrorRoutine("Error:  Unable to create the screen of this session.");
     }
+    m_connectedAt = std::time(nullptr);
+    m_host.SessionStarted(m_frameBuffer, *this);
     DebugPrint(1, "Start SessionStat Thread\n");
     m_host.ShowProgress(false);
     m_dispatcher.SetProtocolVersion(m_protocolVersion);
+    m_dispatcher.SetServerVersion(m_serverVersion);
     m_receiveThread = std::thread([this] { ProcessMessagesThread(); });
     // This client never opens a datagram channel.
     DebugPrint(1, "Start Process UDP Messages Thread\n");
@@ -106,6 +113,8 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
         m_timerStop.notify_all();
     }
     if (m_receiveThread.joinable()) m_receiveThread.join();
+    // Drawing-request frames still decoding write the frame buffer and report to this object.
+    m_dispatcher.FinishDrawing();
     if (m_timerThread.joinable()) m_timerThread.join();
 
     if (!m_options.screenshotPath.empty()) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <ctime>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -22,17 +23,22 @@
 #include "config/status_mailbox.h"
 #include "display/display_events.h"
 #include "display/frame_buffer.h"
+#include "display/jpeg_image_decoder.h"
 #include "display/message_dispatcher.h"
 #include "input/key_map.h"
 #include "protocol/info_block.h"
 #include "protocol/message_channel.h"
 #include "protocol/records.h"
 #include "protocol/stream_connection.h"
+#include "session/session_commands.h"
 #include "session/session_options.h"
 #include "session/session_table.h"
 #include "session/ui_host.h"
 
 namespace corvane {
+
+// The client's version as its windows and log show it.
+inline constexpr const char* kVersionText = "Version: 9.0.0.0";
 
 // Exit codes of the process.
 inline constexpr int kExitNormal = 0;
@@ -58,7 +64,7 @@ struct ConnectRequest {
     int disconnectTimeout = 0;
 };
 
-class CDisplayClientApp : public DisplayEvents {
+class CDisplayClientApp : public DisplayEvents, public SessionCommands {
 public:
     CDisplayClientApp(UiHost& host, SessionOptions options);
     ~CDisplayClientApp() override;
@@ -69,7 +75,7 @@ public:
     [[nodiscard]] int Run(const std::string& commandLinePath);
 
     // The shut-down routine: every way a running session ends comes through here. Any thread.
-    void ShutDown();
+    void ShutDown() override;
 
     [[nodiscard]] const ClientSettings& Settings() const { return m_settings; }
     [[nodiscard]] StatusMailbox& Mailbox() { return m_mailbox; }
@@ -85,6 +91,19 @@ public:
     [[nodiscard]] bool LocalMode() const override { return m_localMode.load(); }
     [[nodiscard]] bool SeamlessMode() const override { return m_settings.useSeamlessWindowingMode != 0; }
     [[nodiscard]] bool FullScreenSession() const override { return m_settings.useFullScreenMode != 0; }
+    void CursorShape(const CursorImage& image) override;
+
+    // SessionCommands: the windows' view of the running session (user-interface thread).
+    [[nodiscard]] SessionFacts Facts() const override;
+    [[nodiscard]] RateSummary Throughput(bool reset) override;
+    [[nodiscard]] int64_t ServerTime() const override;
+    [[nodiscard]] bool TakeInputSent() override { return m_inputSent.exchange(false); }
+    [[nodiscard]] bool TakeMessageReceived() override { return m_messageReceived.exchange(false); }
+    void ExitSession() override;
+    void DisconnectSession() override;
+    void SetDecoderThreadLimit(int limit) override;
+    bool ToggleKeyMapMode() override;
+    [[nodiscard]] bool SaveConnectionFile(const std::string& path) override;
 
     // Sends a session-control record with this code and first argument.
     int SendSessionControl(int32_t code, int32_t firstArgument = 0);
@@ -122,6 +141,7 @@ private:
     bool m_siteDefaults = false;
 
     StreamConnection m_stream;
+    JpegImageDecoder m_jpegDecoder;  // the channel's decoder of JPEG image frames
     MessageChannel m_channel{m_stream};
     FrameBuffer m_frameBuffer;
     MessageDispatcher m_dispatcher{m_channel, m_frameBuffer, *this};
@@ -145,6 +165,10 @@ private:
     std::atomic<bool> m_localMode{false};
     std::atomic<bool> m_clipboardSync{true};
     std::atomic<long long> m_framesDrawn{0};
+    std::atomic<bool> m_inputSent{false};
+    std::atomic<bool> m_messageReceived{false};
+    std::atomic<int> m_decoderThreadLimit{2};
+    std::time_t m_connectedAt = 0;  // written before the session's windows exist
 
     std::thread m_receiveThread;
     std::thread m_timerThread;

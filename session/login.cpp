@@ -20,12 +20,6 @@ namespace {
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-std::string VersionText(int version) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d.%2.2d", version / 100, version % 100);
-    return text;
-}
-
 }  // namespace
 
 int CDisplayClientApp::ErrorRoutine(const std::string& text, bool wait) {

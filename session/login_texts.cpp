@@ -1,6 +1,14 @@
 #include "session/login_texts.h"
 
+#include <cstdio>
+
 namespace corvane {
+
+std::string VersionText(int version) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d.%2.2d", version / 100, version % 100);
+    return text;
+}
 
 namespace {
 

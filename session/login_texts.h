@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace corvane {
+
+// "9.40" for a version number of 940.
+[[nodiscard]] std::string VersionText(int version);
 
 // cnctConnect's failure codes (-1, -1001 to -1010) that have a text of their own.
 [[nodiscard]] bool IsKnownLoginFailure(int code);

@@ -33,6 +33,7 @@ int CDisplayClientApp::ProcessMessages() {
     for (;;) {
         if (m_exitFlag.load()) return 0;
         int result = m_dispatcher.ProcessMessage();
+        if (result == 0) m_messageReceived.store(true, std::memory_order_relaxed);
         if (result != -1 || m_shuttingDown.load()) continue;
 
         int retry = Reconnect();

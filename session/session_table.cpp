@@ -63,10 +63,11 @@ std::string SessionStartTimeText(int64_t startTime) {
     bool pm = local.tm_hour >= 13;
     int hour = local.tm_hour == 0 ? 12 : (pm ? local.tm_hour - 12 : local.tm_hour);
     local.tm_hour = hour;
+    // asctime's layout, "Www Mmm dd hh:mm:ss", with its English names whatever the locale
+    // (a windowed client runs under the user's).
     char text[32];
-    // asctime's layout: "Www Mmm dd hh:mm:ss".
-    std::strftime(text, sizeof text, "%a %b %e %H:%M:%S", &local);
-    return std::string(text) + (pm ? " PM" : " AM");
+    if (asctime_r(&local, text) == nullptr) return "";
+    return std::string(text, 19) + (pm ? " PM" : " AM");
 }
 
 std::string SessionLine(const SessionEntry& e) {

@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "config/client_settings.h"
+#include "display/cursor_image.h"
+#include "display/frame_buffer.h"
+#include "session/session_commands.h"
 #include "session/session_table.h"
 
 namespace corvane {
@@ -45,6 +48,19 @@ public:
     // A pause that lets the user read what is shown (an error before the client ends, the
     // steps of a failed login). A host without a person returns at once.
     virtual void PauseForUser(int milliseconds) = 0;
+
+    // The settings have been read (before the login starts; the progress window's texts
+    // depend on them). Called on the start-up thread.
+    virtual void SettingsRead(const ClientSettings& /*settings*/) {}
+
+    // The login attached a session: the main window shows this frame buffer and acts through
+    // `commands`. Both outlive the user-interface loop. Called once, before the receive
+    // thread starts.
+    virtual void SessionStarted(FrameBuffer& /*frameBuffer*/, SessionCommands& /*commands*/) {}
+
+    // The server's mouse cursor over the remote screen, shown in the colouring that
+    // `reverseCursorColor` picks (CursorImage::Pixels).
+    virtual void SetRemoteCursor(const CursorImage& /*image*/, int /*reverseCursorColor*/) {}
 
     // Runs the user-interface loop until Quit; returns Quit's exit code.
     [[nodiscard]] virtual int EventLoop() = 0;

@@ -43,7 +43,7 @@ TEST(OptionsTest, RefusesBadArguments) {
         {"--frobnicate"},        {"--port"},          {"--port", "65536"},       {"--session-count", "61"},
         {"--envelope", "zip"},   {"--user", "nocolon"}, {"--user", ":pw"},      {"--geometry", "5000x10"},
         {"--geometry", "800"},   {"--frames", "-1"},  {"--entry-size", "0"},     {"--frame-interval", "0"},
-        {"--compform", "0"},     {"--compform", "10"},
+        {"--compform", "0"},     {"--compform", "13"},
         {"--compform", "6", "--envelope", "compext"}, {"--envelope", "compext", "--compform", "9"},
     };
     for (const auto& arguments : bad) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "tools/testserver/desktop.h"
+#include "tools/testserver/drawing_stream.h"
 
 namespace corvane::testserver {
 
@@ -107,7 +108,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         Number("--server-version", 0, 65535, &ServerOptions::serverVersion),
         {"--geometry", true, ApplyGeometry},
         {"--envelope", true, ApplyEnvelope},
-        Number("--compform", 1, 9, &ServerOptions::compform),
+        Number("--compform", 1, 201, &ServerOptions::compform),
         Number("--frame-interval", 1, 60'000, &ServerOptions::frameIntervalMs),
         Number("--frames", 0, 1'000'000, &ServerOptions::frames),
         Flag("--static", &ServerOptions::still),
@@ -151,6 +152,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     // Under COMPEXT a client keeps planar payloads as they arrive, while this server deflates
     // every COMPEXT body; the client could not read them.
     const uint32_t compform = result.options.compform;
+    if (compform > 12 && !IsDrawingCompform(compform)) {
+        result.error = "--compform takes 1 to 12, 101, 102 or 201";
+        return result;
+    }
     if ((compform == 6 || compform == 9) && result.options.envelope == COMPEXT) {
         result.error = "--compform 6 and 9 (planar run-length) need an envelope other than compext";
     }
@@ -199,8 +204,15 @@ Session
                          7, 8 16-bit pixels (24-bit colours cut to 5 bits a channel);
                          6, 9 planar run-length, one rectangle per update covering the
                          changed tiles (24-bit sessions; 8-bit ones get raw updates; not
-                         with --envelope compext). 8-bit sessions send one colour-table
-                         index per pixel in every encoding.
+                         with --envelope compext); 10, 11, 12 JPEG images (baseline
+                         4:2:0 q80, baseline 4:4:4 q90, progressive 4:2:0 q80), one
+                         rectangle per update, always in the compext envelope (24-bit
+                         sessions; 8-bit ones get raw updates); 101, 102 drawing
+                         requests of JFIF frames (baseline 4:2:0, 16x16 units, q85) and
+                         201 drawing requests of VP8 video frames (two token partitions),
+                         each covering the whole screen (24-bit sessions; 8-bit ones get
+                         raw updates). 8-bit sessions send one
+                         colour-table index per pixel in every encoding.
   --frame-interval MS    time between moving updates (default 40).
   --frames N             moving updates after the full screen (default 0: until the
                          session ends).

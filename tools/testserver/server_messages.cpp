@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "protocol/records.h"
+#include "tools/testserver/jpeg_image_updates.h"
 #include "tools/testserver/rectangle_encoders.h"
 
 namespace corvane::testserver {
@@ -51,7 +52,8 @@ std::vector<uint8_t> Body(int32_t type, const uint8_t* record, size_t recordSize
 }  // namespace
 
 uint32_t CompformForDesktop(const Desktop& desktop, uint32_t compform) {
-    return desktop.Indexed() && EncodingOfCompform(compform) == RectangleEncoding::Planar ? kRawCompform : compform;
+    const bool only24 = EncodingOfCompform(compform) == RectangleEncoding::Planar || IsJpegCompform(compform);
+    return desktop.Indexed() && only24 ? kRawCompform : compform;
 }
 
 std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame, const std::vector<PixelRect>& rects,

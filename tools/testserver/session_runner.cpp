@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "protocol/records.h"
 #include "tools/testserver/client_messages.h"
 #include "tools/testserver/desktop.h"
+#include "tools/testserver/drawing_stream.h"
+#include "tools/testserver/jpeg_image_updates.h"
 #include "tools/testserver/server_messages.h"
 
 namespace corvane::testserver {
@@ -35,7 +38,11 @@ class Session {
           m_log(log),
           m_control(control),
           m_desktop({session.geometry.width, session.geometry.height, session.geometry.depth, options.seed}),
-          m_fired(fired) {}
+          m_fired(fired) {
+        if (IsDrawingCompform(options.compform) && !m_desktop.Indexed()) {
+            m_drawing = std::make_unique<DrawingStream>(m_desktop, options.compform);
+        }
+    }
 
     SessionEnd Run();
 
@@ -59,6 +66,8 @@ class Session {
     EventLog& m_log;
     RunControl& m_control;
     const Desktop m_desktop;
+    // Compforms 101, 102 and 201: every update is a drawing request of the whole screen.
+    std::unique_ptr<DrawingStream> m_drawing;
 
     // The rest belongs to the serving thread, except the two flags the reader sets.
     FrameBuilder m_frame;
@@ -120,7 +129,16 @@ bool Session::Send(const std::vector<uint8_t>& body) {
 
 void Session::SendUpdate(const std::vector<PixelRect>& rects) {
     const int frame = m_updatesSent;
-    if (!Send(ImageUpdateBody(m_desktop, frame, rects, m_options.compform))) return;
+    const uint32_t compform = CompformForDesktop(m_desktop, m_options.compform);
+    if (m_drawing) {
+        if (!Send(m_drawing->Body(frame))) return;
+    } else if (IsJpegCompform(compform)) {
+        // A JPEG image goes out as it is, in the one envelope whose reader decodes it.
+        const std::vector<uint8_t> body = JpegImageUpdateBody(m_desktop, frame, rects, compform);
+        if (body.empty() || !SendFrame(COMPEXT, body.data(), body.size(), BodyCoding::AsIs)) return;
+    } else if (!Send(ImageUpdateBody(m_desktop, frame, rects, compform))) {
+        return;
+    }
     ++m_updatesSent;
     m_log.Write("frame sent n=" + std::to_string(m_updatesSent) + " desktop=" + std::to_string(frame) +
                 " rects=" + std::to_string(rects.size()) + " bytes=" + std::to_string(m_frame.size()));

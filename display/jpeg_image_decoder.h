@@ -1,0 +1,56 @@
+// The general JPEG decoder of image updates: the JPEG image of a COMPEXT image frame, decoded
+// by the message reader before the dispatcher sees the message.
+//
+// Huffman-coded frames: baseline and extended sequential (SOF0, SOF1) and progressive (SOF2)
+// through TurboJPEG, lossless (SOF3) through our own decoder. Arithmetic-coded and
+// hierarchical frames are refused before any decoding. The output is always 3 bytes per
+// pixel, blue, green, red: a grey image is replicated into all three, a CMYK image (as
+// libjpeg hands it out, Adobe-inverted) is converted with R = C K / 255 and so on; YCCK
+// becomes CMYK inside TurboJPEG first.
+//
+// A failure writes one line "JPEGIPP: decoder.<Step>() failed: <why>" to standard error and
+// a log record; the reader then drops the update and the session goes on.
+//
+// One decoder per session, used on the receive thread only. Its TurboJPEG instance is made on
+// first use and kept.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace corvane {
+
+class JpegImageDecoder {
+public:
+    JpegImageDecoder() = default;
+    ~JpegImageDecoder();
+    JpegImageDecoder(const JpegImageDecoder&) = delete;
+    JpegImageDecoder& operator=(const JpegImageDecoder&) = delete;
+
+    // Decodes `jpeg` into `out`: rows of width * 3 bytes, top row first; never more than
+    // `capacity` bytes. 0 with the size set, or -1.
+    [[nodiscard]] int Decode(const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity, int& width,
+                             int& height);
+
+    // The message channel's decoder hook; `context` is a JpegImageDecoder.
+    static int DecodeFrame(void* context, const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity,
+                           int* width, int* height);
+
+private:
+    void* m_handle = nullptr;            // tjhandle
+    std::vector<uint8_t> m_cmyk;         // four-channel images decode here first; grows, never shrinks
+};
+
+// The frame header of a JPEG stream: its start-of-frame marker (0xC0 to 0xCF, or 0xDE for a
+// hierarchical stream; 0 when none comes before the first scan or the data ends) and, for a
+// frame marker with a whole segment, the size and component count it gives.
+struct JpegFrameHeader {
+    uint8_t marker = 0;
+    int width = 0;
+    int height = 0;
+    int components = 0;
+};
+[[nodiscard]] JpegFrameHeader ReadJpegFrameHeader(const uint8_t* data, size_t length);
+
+}  // namespace corvane

@@ -1,0 +1,75 @@
+// What the windows of a running session may read from it and ask of it.
+//
+// The application object implements it; the user interface gets it together with the frame
+// buffer once the login has attached a session. Facts() and the menu's calls belong to the
+// user-interface thread; the figures and the exit requests may come from any thread.
+// Every call returns without waiting for the network except where noted.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "protocol/rate_statistics.h"
+
+namespace corvane {
+
+// Facts about the session, fixed once it is attached.
+struct SessionFacts {
+    std::string user;           // the login name ("demo" in demonstration mode)
+    std::string remoteHost;     // the server's address as dialled
+    int sessionId = 0;
+    bool collaborating = false;  // joined by number
+    bool sharedSession = false;  // a "Joint Desk " session
+    bool demoMode = false;
+    bool disconnectDisabled = false;  // the site's DisableDiscButton
+    std::string projectId;
+    std::string serverVersion;  // "9.40"
+    int serverVersionNumber = 0;  // 940
+    std::string clientVersion;
+    std::string titleText;  // the title built at login
+    int width = 0;
+    int height = 0;
+    int depth = 0;  // 8, 16, 24 or 124
+    bool fullScreenSession = false;
+    bool seamless = false;
+    std::array<int, 4> monitors{1, 1, 1, 1};  // the monitors a full-screen session covers
+    bool keyMapAvailable = false;  // "Toggle Int'l Keyboard Support" is offered
+    std::time_t connectedAt = 0;
+    std::string configDirectory;  // where "Save .zrp File..." starts
+    std::string installPath;
+    int debugDrawingRect = 0;
+};
+
+class SessionCommands {
+public:
+    virtual ~SessionCommands() = default;
+
+    [[nodiscard]] virtual SessionFacts Facts() const = 0;
+
+    // The incoming data rate; with `reset` the measurement starts again.
+    [[nodiscard]] virtual RateSummary Throughput(bool reset) = 0;
+    // The server's clock (seconds since 1970) from its last status record; 0 until one came.
+    [[nodiscard]] virtual int64_t ServerTime() const = 0;
+    // Whether a key or pointer event went out / a message came in since the last call.
+    [[nodiscard]] virtual bool TakeInputSent() = 0;
+    [[nodiscard]] virtual bool TakeMessageReceived() = 0;
+
+    // The exit dialog's buttons. Both send their request and wait half a second for the
+    // server to act on it before the client ends; Exit keeps the client running when the
+    // server asked for a delayed exit.
+    virtual void ExitSession() = 0;
+    virtual void DisconnectSession() = 0;
+    // Ends the client (the progress window's Exit, the last window closed).
+    virtual void ShutDown() = 0;
+
+    // How many frames of a drawing-request stream may decode at once: 2, 4 or 8.
+    virtual void SetDecoderThreadLimit(int limit) = 0;
+    // Switches the key-map translation on or off; returns the new state.
+    virtual bool ToggleKeyMapMode() = 0;
+    // Writes the session's connection file; false when it could not be written.
+    [[nodiscard]] virtual bool SaveConnectionFile(const std::string& path) = 0;
+};
+
+}  // namespace corvane

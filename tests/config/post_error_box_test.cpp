@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/error_box.h"
+#include "config/log.h"
+#include "support/temp_dir.h"
+
+namespace corvane {
+namespace {
+
+// A posted box is recorded like a shown one but goes to the post handler alone, which the
+// caller does not wait on; without a post handler only the record is written.
+TEST(PostErrorBox, RecordsAndHandsOnWithoutTheModalHandler) {
+    test::TempDir dir;
+    ResetLogForTesting();
+    OpenLog(dir.file("log.txt"));
+    SetErrorBoxHandler([](const std::string& caption, const std::string&) {
+        ADD_FAILURE() << "the modal handler was called for " << caption;
+    });
+    PostErrorBox("Error", "before any post handler");
+    std::vector<std::pair<std::string, std::string>> posted;
+    SetPostErrorBoxHandler([&posted](const std::string& caption, const std::string& text) {
+        posted.emplace_back(caption, text);
+    });
+    PostErrorBox("Error", "JPEG SOS not found");
+    SetPostErrorBoxHandler(nullptr);
+    SetErrorBoxHandler(nullptr);
+
+    EXPECT_EQ(posted, (std::vector<std::pair<std::string, std::string>>{{"Error", "JPEG SOS not found"}}));
+    const std::string log = test::ReadWholeFile(dir.file("log.txt"));
+    EXPECT_NE(log.find(": ERROR: Error: before any post handler\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(": ERROR: Error: JPEG SOS not found\n"), std::string::npos) << log;
+    ResetLogForTesting();
+}
+
+}  // namespace
+}  // namespace corvane

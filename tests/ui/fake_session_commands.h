@@ -1,0 +1,37 @@
+// A session for window tests: fixed facts and figures, and a record of what was asked.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "session/session_commands.h"
+
+namespace corvane {
+
+class FakeCommands : public SessionCommands {
+public:
+    SessionFacts facts;
+    RateSummary rates;
+    int64_t serverTime = 0;
+    std::atomic<int> exits{0};
+    std::atomic<int> disconnects{0};
+    std::atomic<int> resets{0};
+    std::atomic<int> threadLimit{0};
+
+    SessionFacts Facts() const override { return facts; }
+    RateSummary Throughput(bool reset) override {
+        if (reset) ++resets;
+        return rates;
+    }
+    int64_t ServerTime() const override { return serverTime; }
+    bool TakeInputSent() override { return false; }
+    bool TakeMessageReceived() override { return false; }
+    void ExitSession() override { ++exits; }
+    void DisconnectSession() override { ++disconnects; }
+    void ShutDown() override {}
+    void SetDecoderThreadLimit(int limit) override { threadLimit = limit; }
+    bool ToggleKeyMapMode() override { return false; }
+    bool SaveConnectionFile(const std::string&) override { return true; }
+};
+
+}  // namespace corvane

@@ -1,0 +1,196 @@
+// The windowed client against the test server on a real X server (Xvfb): the window shows
+// exactly the screen the server sent, scrolls to the part the user asks for, and Alt+Enter
+// turns it into full screen. The test grabs the X screen as a user would see it.
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QtTest>
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/scrambled_text.h"
+#include "session/child_process.h"
+#include "support/temp_dir.h"
+#include "tools/testserver/desktop.h"
+
+using namespace corvane;
+using corvane::test::ChildProcess;
+using corvane::test::TempDir;
+
+namespace {
+
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+// Larger than the screen, so the window has to scroll.
+constexpr int kSessionWidth = 1280;
+constexpr int kSessionHeight = 900;
+constexpr auto kPatience = std::chrono::seconds(20);
+
+// An X server of our own on the first free display number.
+class XvfbServer {
+public:
+    bool Start() {
+        for (int number = 91; number < 160; ++number) {
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+            const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
+            if (access(socket.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
+            m_name = ":" + std::to_string(number);
+            const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
+            if (!m_process.Start({"/usr/bin/Xvfb", m_name, "-screen", "0", screen, "-nolisten", "tcp"}, {},
+                                 "/dev/null")) {
+                return false;
+            }
+            for (int i = 0; i < 100; ++i) {
+                if (access(socket.c_str(), F_OK) == 0) return true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            return false;
+        }
+        return false;
+    }
+    [[nodiscard]] const std::string& Name() const { return m_name; }
+
+private:
+    ChildProcess m_process;
+    std::string m_name;
+};
+
+
+QImage GrabScreen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); }
+
+struct Frame {
+    std::vector<uint8_t> rgb = testserver::RenderDesktopRgb(
+        testserver::DesktopLayout{kSessionWidth, kSessionHeight, 24, testserver::kDefaultSeed}, 0);
+
+    [[nodiscard]] QRgb At(int x, int y) const {
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * kSessionWidth + x) * 3];
+        return qRgb(p[0], p[1], p[2]);
+    }
+};
+
+bool Matches(const QImage& shot, const Frame& frame, QPoint origin, QPoint scroll, QSize area) {
+    for (int y = 0; y < area.height(); ++y) {
+        for (int x = 0; x < area.width(); ++x) {
+            if ((shot.pixel(origin.x() + x, origin.y() + y) | 0xFF000000u) != frame.At(scroll.x() + x, scroll.y() + y)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Where the frame's top-left pixel is on the screen, judged by a handful of pixels.
+std::optional<QPoint> FindFrame(const QImage& shot, const Frame& frame) {
+    const QPoint samples[] = {{0, 0}, {7, 3}, {40, 40}, {200, 100}, {511, 300}, {13, 250}};
+    for (int y = 0; y + 301 < shot.height(); ++y) {
+        for (int x = 0; x + 512 < shot.width(); ++x) {
+            bool all = true;
+            for (QPoint s : samples) {
+                if ((shot.pixel(x + s.x(), y + s.y()) | 0xFF000000u) != frame.At(s.x(), s.y())) {
+                    all = false;
+                    break;
+                }
+            }
+            if (all) return QPoint(x, y);
+        }
+    }
+    return std::nullopt;
+}
+
+void RunTool(const std::vector<std::string>& args) {
+    ChildProcess tool;
+    if (tool.Start(args, {}, "/dev/null")) (void)tool.Wait();
+}
+
+}  // namespace
+
+class WindowedEndToEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ShowsScrollsAndGoesFullScreen() {
+        TempDir dir;
+        ChildProcess server;
+        QVERIFY(server.Start({CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "60", "--static",
+                              "--geometry", std::to_string(kSessionWidth) + "x" + std::to_string(kSessionHeight),
+                              "--log", dir.file("server.log")},
+                             {}, dir.file("server.stderr")));
+        const std::string listening = server.ReadLine();
+        QVERIFY2(listening.rfind("listening on ", 0) == 0, listening.c_str());
+        const std::string port = listening.substr(13);
+
+        dir.write("docs/.keep", "");
+        const std::string site = dir.write("install/qel.ini",
+                                           "[Viewer]\nLogFile client.log\nPrintDebug 1\nColorDepth 24\n"
+                                           "VisualClass 4\nCloseDialog 0\nSessionLoginDialog 0\nUseGLPlus 0\n");
+        dir.write("registry", "[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=" + site +
+                                  "\nINSTALLPATH=" + dir.file("install") + "\n");
+        std::string password;
+        QCOMPARE(ScrambleText("demo", password), 0);
+        const std::string zrp = dir.write(
+            "session.zrp", "[ZRP Client]\r\nVersionRequired 528\r\nDeviceUserName demo\r\nPassword " + password +
+                               "\r\nSessionID 0\r\nDisplayServerAddress 127.0.0.1\r\nDisplayServerName test\r\n"
+                               "DisplayServerPort " + port + "\r\nDisplayBandwidth 1\r\n");
+
+        ChildProcess client;
+        QVERIFY(client.Start({CORVANE_CLIENT_PATH, "--exit-after", "60", zrp},
+                             {"CORVANE_REGISTRY=" + dir.file("registry"), "XDG_DOCUMENTS_DIR=" + dir.file("docs"),
+                              "HOME=" + dir.path()},
+                             dir.file("client.stderr")));
+
+        const Frame frame;
+        std::optional<QPoint> origin;
+        QTRY_VERIFY_WITH_TIMEOUT((origin = FindFrame(GrabScreen(), frame)).has_value(),
+                                 std::chrono::milliseconds(kPatience).count());
+
+        // The view ends where the scroll bars begin; everything before them is the frame.
+        QImage shot = GrabScreen();
+        int right = origin->x();
+        while (right < shot.width() && (shot.pixel(right, origin->y() + 5) | 0xFF000000u) ==
+                                           frame.At(right - origin->x(), 5)) {
+            ++right;
+        }
+        int bottom = origin->y();
+        while (bottom < shot.height() && (shot.pixel(origin->x() + 5, bottom) | 0xFF000000u) ==
+                                             frame.At(5, bottom - origin->y())) {
+            ++bottom;
+        }
+        const QSize view(right - origin->x(), bottom - origin->y());
+        QVERIFY2(view.width() < kSessionWidth && view.height() < kSessionHeight, "the window should need scrolling");
+        QVERIFY(Matches(shot, frame, *origin, {0, 0}, view));
+
+        // A click in the horizontal bar's trough pages right.
+        RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(right - 40), std::to_string(bottom + 6), "click",
+                 "1"});
+        const QPoint paged(std::min(view.width(), kSessionWidth - view.width()), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(Matches(GrabScreen(), frame, *origin, paged, view),
+                                 std::chrono::milliseconds(kPatience).count());
+
+        // Alt+Enter: the top-left of the session fills the whole screen, without a frame.
+        RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(origin->x() + 100), std::to_string(origin->y() + 100),
+                 "key", "alt+Return"});
+        QTRY_VERIFY_WITH_TIMEOUT(Matches(GrabScreen(), frame, {0, 0}, {0, 0}, {kScreenWidth, kScreenHeight}),
+                                 std::chrono::milliseconds(kPatience).count());
+    }
+};
+
+int main(int argc, char** argv) {
+    XvfbServer xvfb;
+    if (!xvfb.Start()) {
+        std::fprintf(stderr, "cannot start Xvfb\n");
+        return 1;
+    }
+    // This process and the client it starts both use the X server above.
+    setenv("DISPLAY", xvfb.Name().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    QApplication application(argc, argv);
+    WindowedEndToEndTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "windowed_end_to_end_test.moc"

@@ -1,0 +1,249 @@
+#include "ui/frame_view.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+#include <QScrollBar>
+#include <algorithm>
+#include <mutex>
+
+#include "config/log.h"
+#include "ui/window_geometry.h"
+
+namespace corvane {
+namespace {
+
+QImage::Format FormatForBytesPerPixel(int bytesPerPixel) {
+    switch (bytesPerPixel) {
+        case 1: return QImage::Format_Indexed8;
+        case 2: return QImage::Format_RGB555;
+        default: return QImage::Format_RGB32;
+    }
+}
+
+ScrollRequest RequestForAction(Qt::Orientation orientation, int action) {
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub: return ScrollRequest::LineBack;
+        case QAbstractSlider::SliderSingleStepAdd: return ScrollRequest::LineForward;
+        case QAbstractSlider::SliderPageStepSub: return ScrollRequest::PageBack;
+        case QAbstractSlider::SliderPageStepAdd: return ScrollRequest::PageForward;
+        // The vertical bar has no ends to jump to; the horizontal one does.
+        case QAbstractSlider::SliderToMinimum:
+            return orientation == Qt::Horizontal ? ScrollRequest::ToStart : ScrollRequest::Other;
+        case QAbstractSlider::SliderToMaximum:
+            return orientation == Qt::Horizontal ? ScrollRequest::ToEnd : ScrollRequest::Other;
+        default: return ScrollRequest::Other;
+    }
+}
+
+}  // namespace
+
+FrameView::FrameView(FrameBuffer& frameBuffer, QWidget* parent)
+    : QAbstractScrollArea(parent), m_frameBuffer(frameBuffer) {
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    viewport()->setMouseTracking(true);
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
+        // The view moves when the thumb is let go, not while it is dragged.
+        bar->setTracking(false);
+        bar->setSingleStep(1);
+    }
+    connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this](int action) { ScrollAction(Qt::Horizontal, action); });
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this](int action) { ScrollAction(Qt::Vertical, action); });
+    UpdateScrollBars();
+}
+
+QSize FrameView::SessionSize() const { return {m_frameBuffer.Width(), m_frameBuffer.SessionHeight()}; }
+
+QPoint FrameView::ScrollPosition() const {
+    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
+
+void FrameView::FrameChanged(const QRegion& frameRegion) {
+    if (m_suppressed) return;
+    viewport()->update(frameRegion.translated(-ScrollPosition()));
+}
+
+void FrameView::FrameResized() {
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void FrameView::SetFullScreenShown(bool fullScreen) {
+    m_fullScreen = fullScreen;
+    const Qt::ScrollBarPolicy policy = fullScreen ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    setHorizontalScrollBarPolicy(policy);
+    setVerticalScrollBarPolicy(policy);
+    if (fullScreen) {
+        horizontalScrollBar()->setValue(0);
+        verticalScrollBar()->setValue(0);
+    }
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void FrameView::SetSuppressed(bool suppressed) {
+    m_suppressed = suppressed;
+    viewport()->update();
+}
+
+void FrameView::UpdateScrollBars() {
+    const QSize session = SessionSize();
+    const QSize page = viewport()->size();
+    QScrollBar* h = horizontalScrollBar();
+    QScrollBar* v = verticalScrollBar();
+    h->setPageStep(page.width());
+    v->setPageStep(page.height());
+    h->setRange(0, std::max(0, session.width() - page.width()));
+    v->setRange(0, std::max(0, session.height() - page.height()));
+    DebugPrint(56, "CASE WM_SIZE %d  %d\n", page.width(), page.height());
+}
+
+void FrameView::ScrollAction(Qt::Orientation orientation, int action) {
+    QScrollBar* bar = orientation == Qt::Horizontal ? horizontalScrollBar() : verticalScrollBar();
+    const ScrollRequest request = RequestForAction(orientation, action);
+    if (request == ScrollRequest::Other) {
+        // Dragging the thumb moves the view on release; other actions stay put.
+        if (action != QAbstractSlider::SliderMove) bar->setSliderPosition(bar->value());
+        return;
+    }
+    const int extent = orientation == Qt::Horizontal ? SessionSize().width() : SessionSize().height();
+    bar->setSliderPosition(NextScrollPosition(request, bar->value(), bar->pageStep(), extent, 0));
+}
+
+void FrameView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+}
+
+void FrameView::scrollContentsBy(int, int) { viewport()->update(); }
+
+void FrameView::paintEvent(QPaintEvent* event) {
+    m_paints.fetch_add(1, std::memory_order_relaxed);
+    QPainter painter(viewport());
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const QPoint scroll = ScrollPosition();
+    const QRegion& region = event->region();
+    {
+        std::lock_guard lock(m_frameBuffer.Mutex());
+        if (!m_frameBuffer.Valid() || m_suppressed) {
+            for (const QRect& r : region) painter.fillRect(r, Qt::black);
+            return;
+        }
+        const int height = m_frameBuffer.Height();
+        QImage image(m_frameBuffer.Pixels(), m_frameBuffer.Width(), height,
+                     static_cast<qsizetype>(m_frameBuffer.Stride()),
+                     FormatForBytesPerPixel(m_frameBuffer.BytesPerPixel()));
+        if (image.format() == QImage::Format_Indexed8) {
+            m_colourTable.resize(256);
+            const auto& entries = m_frameBuffer.ColourEntries();
+            for (int i = 0; i < 256; ++i) m_colourTable[i] = 0xFF000000u | entries[i];
+            image.setColorTable(m_colourTable);
+        }
+        const QRect session(QPoint(0, 0), SessionSize());
+        for (const QRect& target : region) {
+            const QRect source = target.translated(scroll).intersected(session);
+            if (source.isEmpty()) continue;
+            if (m_frameBuffer.TopDown()) {
+                painter.drawImage(source.topLeft() - scroll, image, source);
+            } else {
+                // Row r of a bottom-up buffer holds screen line height - 1 - r.
+                const QRect rows(source.x(), height - source.y() - source.height(), source.width(),
+                                 source.height());
+                painter.save();
+                painter.setTransform(QTransform(1, 0, 0, -1, -scroll.x(), height - scroll.y()));
+                painter.drawImage(rows.topLeft(), image, rows);
+                painter.restore();
+            }
+        }
+        // Whatever lies beyond the session (a full-screen area larger than it) is black.
+        const QRegion outside = region.subtracted(session.translated(-scroll));
+        for (const QRect& r : outside) painter.fillRect(r, Qt::black);
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (m_copyDragging) {
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawRect(QRect(m_anchor, m_current).normalized());
+    }
+    if (m_debugDrawingRect) {
+        painter.setPen(QPen(QColor(255, 0, 255), 3, Qt::DashLine));
+        for (const QRect& r : region) painter.drawRect(r.adjusted(1, 1, -2, -2));
+    }
+}
+
+void FrameView::StartRectangleCopy() {
+    m_copyActive = true;
+    m_copyDragging = false;
+    viewport()->setCursor(Qt::CrossCursor);
+}
+
+void FrameView::mousePressEvent(QMouseEvent* event) {
+    if (m_copyActive && event->button() == Qt::LeftButton) {
+        m_anchor = m_current = event->position().toPoint();
+        m_copyDragging = true;
+        return;
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void FrameView::mouseMoveEvent(QMouseEvent* event) {
+    if (m_copyActive && m_copyDragging) {
+        const QRect before = QRect(m_anchor, m_current).normalized().adjusted(-1, -1, 1, 1);
+        m_current = event->position().toPoint();
+        viewport()->update(before.united(QRect(m_anchor, m_current).normalized().adjusted(-1, -1, 1, 1)));
+        return;
+    }
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void FrameView::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_copyActive && m_copyDragging && event->button() == Qt::LeftButton) {
+        m_current = event->position().toPoint();
+        m_copyActive = false;
+        m_copyDragging = false;
+        viewport()->unsetCursor();
+        // The band itself is not part of the picture: it starts one pixel inside.
+        const QRect band = QRect(m_anchor, m_current).normalized();
+        CopyRectangle(QRect(band.topLeft() + QPoint(1, 1), band.bottomRight()));
+        viewport()->update();
+        return;
+    }
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void FrameView::CopyRectangle(QRect area) {
+    const QRect source = area.translated(ScrollPosition()).intersected(QRect(QPoint(0, 0), SessionSize()));
+    if (source.isEmpty()) return;
+    QImage part;
+    {
+        std::lock_guard lock(m_frameBuffer.Mutex());
+        const int height = m_frameBuffer.Height();
+        const QImage frame(m_frameBuffer.Pixels(), m_frameBuffer.Width(), height,
+                           static_cast<qsizetype>(m_frameBuffer.Stride()),
+                           FormatForBytesPerPixel(m_frameBuffer.BytesPerPixel()));
+        const bool topDown = m_frameBuffer.TopDown();
+        part = frame.copy(topDown ? source
+                                  : QRect(source.x(), height - source.y() - source.height(), source.width(),
+                                          source.height()));
+        if (!topDown) part = part.mirrored(false, true);
+        if (part.format() == QImage::Format_Indexed8) {
+            QList<QRgb> table(256);
+            const auto& entries = m_frameBuffer.ColourEntries();
+            for (int i = 0; i < 256; ++i) table[i] = 0xFF000000u | entries[i];
+            part.setColorTable(table);
+        }
+    }
+    QGuiApplication::clipboard()->setImage(part.convertToFormat(QImage::Format_RGB32));
+    m_rectCopied = true;
+    emit rectangleCopied();
+}
+
+}  // namespace corvane

@@ -1,0 +1,76 @@
+// The view of the frame buffer inside the main window: paints the invalid area straight from
+// the buffer, scrolls when the window is smaller than the session, and runs the rubber band
+// of "Copy Rectangle...".
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QList>
+#include <QPoint>
+#include <QRegion>
+#include <QRgb>
+#include <atomic>
+
+#include "display/frame_buffer.h"
+
+namespace corvane {
+
+class FrameView : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    FrameView(FrameBuffer& frameBuffer, QWidget* parent = nullptr);
+
+    // These frame-buffer areas changed: repaint what of them is in view.
+    void FrameChanged(const QRegion& frameRegion);
+    // The geometry of the frame buffer changed (a new work bitmap).
+    void FrameResized();
+
+    // Full screen shows no scroll bars and starts at the top-left corner.
+    void SetFullScreenShown(bool fullScreen);
+
+    // Outline every painted area (the site's DebugDrawingRect).
+    void SetDebugDrawingRect(bool on) { m_debugDrawingRect = on; }
+    // While an exit dialog is open the view paints on even in seamless full screen.
+    void SetSuppressed(bool suppressed);
+
+    // "Copy Rectangle...": the next drag of the left button marks an area that goes to the
+    // clipboard as a picture; pointer events meanwhile stay local.
+    void StartRectangleCopy();
+    [[nodiscard]] bool CopyActive() const { return m_copyActive; }
+    // Set once a rectangle went to the clipboard.
+    [[nodiscard]] bool RectangleCopied() const { return m_rectCopied; }
+
+    [[nodiscard]] QSize SessionSize() const;
+    [[nodiscard]] QPoint ScrollPosition() const;
+    [[nodiscard]] long Paints() const { return m_paints.load(std::memory_order_relaxed); }
+
+signals:
+    void rectangleCopied();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void UpdateScrollBars();
+    void ScrollAction(Qt::Orientation orientation, int action);
+    void CopyRectangle(QRect area);
+
+    FrameBuffer& m_frameBuffer;
+    QList<QRgb> m_colourTable;  // reused by every paint of a depth-8 session
+    bool m_fullScreen = false;
+    bool m_suppressed = false;
+    bool m_debugDrawingRect = false;
+    bool m_copyActive = false;
+    bool m_copyDragging = false;
+    bool m_rectCopied = false;
+    QPoint m_anchor;
+    QPoint m_current;
+    std::atomic<long> m_paints{0};
+};
+
+}  // namespace corvane

@@ -1,0 +1,179 @@
+#include "ui/main_window.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+
+#include "config/log.h"
+#include "ui/exit_dialog.h"
+#include "ui/help.h"
+#include "ui/monitor_layout.h"
+#include "ui/window_geometry.h"
+
+namespace corvane {
+namespace {
+
+// How often full screen looks whether the pointer rests at the top edge.
+constexpr int kMenuRevealMilliseconds = 150;
+
+}  // namespace
+
+MainWindow::MainWindow(FrameBuffer& frameBuffer, SessionCommands& commands, QWidget* parent)
+    : QMainWindow(parent), m_frameBuffer(frameBuffer), m_commands(commands), m_facts(commands.Facts()) {
+    setWindowTitle(kInitialTitle);
+    m_view = new FrameView(frameBuffer, this);
+    m_view->SetDebugDrawingRect(m_facts.debugDrawingRect != 0);
+    setCentralWidget(m_view);
+    BuildSessionMenu();
+    m_menuReveal.setInterval(kMenuRevealMilliseconds);
+    connect(&m_menuReveal, &QTimer::timeout, this, [this] { RevealMenuInFullScreen(); });
+}
+
+void MainWindow::BuildSessionMenu() {
+    QMenu* menu = menuBar()->addMenu("&Session");
+    menu->addAction("Copy Rectangle...", this, [this] { m_view->StartRectangleCopy(); });
+    menu->addAction("Help...", this, [this] { ShowFunctionKeyHelp(this, m_facts.collaborating, m_facts.sessionId); });
+    menu->addAction("Save .zrp File...", this, [this] { SaveConnectionFile(); });
+    if (m_facts.fullScreenSession) menu->addAction("Toggle Full Screen", this, [this] { ToggleFullScreen(); });
+    if (m_facts.keyMapAvailable) {
+        menu->addAction("Toggle Int'l Keyboard Support", this, [this] { (void)m_commands.ToggleKeyMapMode(); });
+    }
+    menu->addSeparator();
+    auto* threads = new QActionGroup(this);
+    threads->setExclusive(true);
+    for (int limit : {2, 4, 8}) {
+        QAction* item = menu->addAction(QString("&%1 Thread Decompression").arg(limit));
+        item->setCheckable(true);
+        item->setChecked(limit == m_threadLimit);
+        item->setObjectName(QString("threads%1").arg(limit));
+        threads->addAction(item);
+        connect(item, &QAction::triggered, this, [this, limit] { ChooseThreadLimit(limit); });
+    }
+}
+
+void MainWindow::ChooseThreadLimit(int limit) {
+    m_threadLimit = limit;
+    m_commands.SetDecoderThreadLimit(limit);
+}
+
+void MainWindow::SaveConnectionFile() {
+    QFileDialog dialog(this, "Save .zrp File", QString::fromStdString(m_facts.configDirectory),
+                       "zrp Files (*.zrp);;All Files (*)");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("zrp");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    // A failed save has told the user already.
+    (void)m_commands.SaveConnectionFile(dialog.selectedFiles().front().toStdString());
+}
+
+void MainWindow::ShowForSession() {
+    const QSize session = m_view->SessionSize();
+    const MonitorModel monitors = CurrentMonitorModel();
+    DebugPrint(56, "Number of monitors=%d\n", monitors.count);
+    DebugPrint(56, "Virtual x=%d y=%d\n", monitors.virtualWidth, monitors.virtualHeight);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect work = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, session.width(), session.height());
+    const int desktopWidth = m_facts.fullScreenSession ? monitors.virtualWidth : work.width();
+    const int desktopHeight = m_facts.fullScreenSession ? monitors.virtualHeight : work.height();
+    DebugPrint(56, "** This desktop is %dx%d\n", desktopWidth, desktopHeight);
+    // The window never needs to be larger than the session and its menu bar: the layout
+    // carries the view's limit up to the window.
+    m_view->setMaximumSize(session);
+    layout()->setSizeConstraint(QLayout::SetMaximumSize);
+    layout()->activate();
+    const QSize needed = maximumSize();
+    DebugPrint(56, "** Window rect needs to be %dx%d\n", needed.width(), needed.height());
+    const WindowPlacement placement =
+        PlaceWindow(needed.width(), needed.height(), Rectangle{work.x(), work.y(), work.width(), work.height()},
+                    monitors.virtualWidth, monitors.virtualHeight, m_facts.fullScreenSession);
+    resize(placement.maxWidth, placement.maxHeight);
+    move(placement.x, placement.y);
+    if (m_facts.fullScreenSession) {
+        ToggleFullScreen();
+    } else {
+        show();
+    }
+    raise();
+    activateWindow();
+    m_view->setFocus();
+}
+
+void MainWindow::ToggleFullScreen() {
+    if (m_fullScreenShown) {
+        m_fullScreenShown = false;
+        m_menuReveal.stop();
+        setWindowFlags(windowFlags() & ~Qt::FramelessWindowHint);
+        menuBar()->show();
+        m_view->SetFullScreenShown(false);
+        m_view->setMaximumSize(m_view->SessionSize());
+        layout()->setSizeConstraint(QLayout::SetMaximumSize);
+        setGeometry(m_windowGeometry);
+        showNormal();
+    } else {
+        if (isVisible()) m_windowGeometry = geometry();
+        const MonitorModel monitors = CurrentMonitorModel();
+        FullScreenArea area;
+        if (CheckMonitorSelection(monitors, m_facts.monitors, area) != kMonitorsValid) {
+            area = FullScreenArea{0, monitors.virtualWidth, monitors.virtualHeight};
+        }
+        m_fullScreenShown = true;
+        menuBar()->hide();
+        m_view->SetFullScreenShown(true);
+        // Full screen may be larger than the session; the view paints the rest black.
+        layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
+        m_view->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+        setGeometry(area.x, 0, area.width, area.height);
+        // One monitor: let the window manager cover its panels too. Several: the borderless
+        // window spans them by its geometry.
+        if (monitors.count == 1) {
+            showFullScreen();
+        } else {
+            show();
+        }
+        m_menuReveal.start();
+    }
+    raise();
+    activateWindow();
+    m_view->setFocus();
+}
+
+void MainWindow::RevealMenuInFullScreen() {
+    if (!m_fullScreenShown) return;
+    const QPoint pointer = mapFromGlobal(QCursor::pos());
+    const bool inside = rect().contains(pointer);
+    if (!menuBar()->isVisible()) {
+        if (inside && pointer.y() <= 1) menuBar()->show();
+    } else if (QApplication::activePopupWidget() == nullptr &&
+               (!inside || pointer.y() > menuBar()->height() + 8)) {
+        menuBar()->hide();
+    }
+}
+
+void MainWindow::OpenExitDialog() {
+    if (m_exitDialogOpen) return;
+    m_exitDialogOpen = true;
+    RunExitDialog(
+        this, m_frameBuffer, m_commands, [this] { m_view->viewport()->update(); }, [](bool) {});
+    m_exitDialogOpen = false;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_closeAllowed) {
+        event->accept();
+        return;
+    }
+    DebugPrint(1, "WM_CLOSE! from MainWin\n");
+    event->ignore();
+    OpenExitDialog();
+}
+
+}  // namespace corvane

@@ -1,0 +1,66 @@
+// The main window: the remote screen in a framed, scrollable window or borderless over the
+// chosen monitors, with the "Session" menu that stays local to this client.
+#pragma once
+
+#include <QMainWindow>
+#include <QRect>
+#include <QTimer>
+
+#include "display/frame_buffer.h"
+#include "session/session_commands.h"
+#include "ui/frame_view.h"
+
+class QAction;
+
+namespace corvane {
+
+class StatisticsWindow;
+
+// The title before the login sets the session's.
+inline constexpr const char* kInitialTitle = "Corvane Display Client";
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    MainWindow(FrameBuffer& frameBuffer, SessionCommands& commands, QWidget* parent = nullptr);
+
+    [[nodiscard]] FrameView* View() { return m_view; }
+
+    // Places and shows the window as the session asks: framed and centred, or full screen.
+    void ShowForSession();
+    void ToggleFullScreen();
+    [[nodiscard]] bool FullScreenShown() const { return m_fullScreenShown; }
+    [[nodiscard]] bool FullScreenSession() const { return m_facts.fullScreenSession; }
+
+    // The decompression thread items, as the user last chose them.
+    [[nodiscard]] int ThreadLimit() const { return m_threadLimit; }
+
+    // Opens the exit dialog, as closing the window does.
+    void OpenExitDialog();
+
+    // Lets the window close without the exit dialog: the session has ended.
+    void AllowClose() { m_closeAllowed = true; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildSessionMenu();
+    void SaveConnectionFile();
+    void ChooseThreadLimit(int limit);
+    void RevealMenuInFullScreen();
+
+    FrameBuffer& m_frameBuffer;
+    SessionCommands& m_commands;
+    SessionFacts m_facts;
+    FrameView* m_view = nullptr;
+    QRect m_windowGeometry;  // where the framed window stood before full screen
+    QTimer m_menuReveal;     // in full screen: shows the menu bar while the pointer is at the top
+    bool m_fullScreenShown = false;
+    bool m_closeAllowed = false;
+    bool m_exitDialogOpen = false;
+    int m_threadLimit = 2;
+};
+
+}  // namespace corvane
