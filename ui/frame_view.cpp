@@ -97,7 +97,19 @@ void FrameView::SetSuppressed(bool suppressed) {
 
 void FrameView::UpdateScrollBars() {
     const QSize session = SessionSize();
-    const QSize page = viewport()->size();
+    // Decide the bars from the whole view, not from a viewport that bars shown before have
+    // narrowed: a view as large as the session needs none. A bar on one axis takes room
+    // from the other, which may then need its own.
+    const QSize whole = maximumViewportSize();
+    bool horizontal = !m_fullScreen && session.width() > whole.width();
+    bool vertical = !m_fullScreen && session.height() > whole.height();
+    const int barHeight = horizontalScrollBar()->sizeHint().height();
+    const int barWidth = verticalScrollBar()->sizeHint().width();
+    if (!m_fullScreen) {
+        if (horizontal && !vertical) vertical = session.height() > whole.height() - barHeight;
+        if (vertical && !horizontal) horizontal = session.width() > whole.width() - barWidth;
+    }
+    const QSize page(whole.width() - (vertical ? barWidth : 0), whole.height() - (horizontal ? barHeight : 0));
     QScrollBar* h = horizontalScrollBar();
     QScrollBar* v = verticalScrollBar();
     h->setPageStep(page.width());

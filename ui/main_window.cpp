@@ -6,7 +6,6 @@
 #include <QCursor>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -73,6 +72,10 @@ void MainWindow::SaveConnectionFile() {
     (void)m_commands.SaveConnectionFile(dialog.selectedFiles().front().toStdString());
 }
 
+QSize MainWindow::FramedSize() const {
+    return m_view->SessionSize() + QSize(0, menuBar()->sizeHint().height());
+}
+
 void MainWindow::ShowForSession() {
     const QSize session = m_view->SessionSize();
     const MonitorModel monitors = CurrentMonitorModel();
@@ -85,10 +88,8 @@ void MainWindow::ShowForSession() {
     DebugPrint(56, "** This desktop is %dx%d\n", desktopWidth, desktopHeight);
     // The window never needs to be larger than the session and its menu bar: the layout
     // carries the view's limit up to the window.
-    m_view->setMaximumSize(session);
-    layout()->setSizeConstraint(QLayout::SetMaximumSize);
-    layout()->activate();
-    const QSize needed = maximumSize();
+    const QSize needed = FramedSize();
+    setMaximumSize(needed);
     DebugPrint(56, "** Window rect needs to be %dx%d\n", needed.width(), needed.height());
     const WindowPlacement placement =
         PlaceWindow(needed.width(), needed.height(), Rectangle{work.x(), work.y(), work.width(), work.height()},
@@ -112,8 +113,7 @@ void MainWindow::ToggleFullScreen() {
         setWindowFlags(windowFlags() & ~Qt::FramelessWindowHint);
         menuBar()->show();
         m_view->SetFullScreenShown(false);
-        m_view->setMaximumSize(m_view->SessionSize());
-        layout()->setSizeConstraint(QLayout::SetMaximumSize);
+        setMaximumSize(FramedSize());
         setGeometry(m_windowGeometry);
         showNormal();
     } else {
@@ -127,8 +127,6 @@ void MainWindow::ToggleFullScreen() {
         menuBar()->hide();
         m_view->SetFullScreenShown(true);
         // Full screen may be larger than the session; the view paints the rest black.
-        layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
-        m_view->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
         setGeometry(area.x, 0, area.width, area.height);

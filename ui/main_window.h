@@ -46,6 +46,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The session and the menu bar: the most a framed window ever needs.
+    [[nodiscard]] QSize FramedSize() const;
     void BuildSessionMenu();
     void SaveConnectionFile();
     void ChooseThreadLimit(int limit);

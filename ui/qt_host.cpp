@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+#include "config/error_box.h"
 #include "config/log.h"
 #include "session/display_client_app.h"
 #include "ui/help.h"
@@ -29,7 +30,18 @@ constexpr int kQuitGraceMilliseconds = 3000;
 
 }  // namespace
 
-QtHost::QtHost() { qApp->installEventFilter(this); }
+QtHost::QtHost() {
+    qApp->installEventFilter(this);
+    SetErrorBoxHandler([this](const std::string& caption, const std::string& text) { MessageBox(caption, text); });
+    // Decoder threads report without waiting for a person: the box opens on its own.
+    SetPostErrorBoxHandler([this](const std::string& caption, const std::string& text) {
+        PostToGui([this, caption = QString::fromStdString(caption), text = QString::fromStdString(text)] {
+            auto* box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, m_window);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->show();
+        });
+    });
+}
 
 void QtHost::Attach(StatusMailbox& mailbox, std::function<void()> shutDown) {
     m_mailbox = &mailbox;
@@ -37,6 +49,8 @@ void QtHost::Attach(StatusMailbox& mailbox, std::function<void()> shutDown) {
 }
 
 QtHost::~QtHost() {
+    SetErrorBoxHandler(nullptr);
+    SetPostErrorBoxHandler(nullptr);
     qApp->removeEventFilter(this);
     delete m_statistics.data();
     delete m_progress.data();

@@ -126,7 +126,6 @@ TEST_F(JpegImageUpdateTest, AnUndecodableImageIsDroppedAndTheSessionGoesOn) {
     ASSERT_EQ(SendAndProcess(std::vector<uint8_t>(jpeg.begin(), jpeg.end() - 30), 0, 0, 16, 16, 12, 24), 0);
     EXPECT_NE(m_stderr.find("JPEGIPP: decoder.ReadData() failed: "), std::string::npos) << m_stderr;
     EXPECT_TRUE(Untouched());
-    EXPECT_TRUE(m_events.beeps.empty());
 
     ASSERT_EQ(SendAndProcess(jpeg, 0, 0, 16, 16, 12, 24), 0);
     EXPECT_EQ(m_events.repaints, (std::vector<test::RepaintCall>{{0, 0, 16, 16}}));

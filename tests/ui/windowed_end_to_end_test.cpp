@@ -29,6 +29,9 @@ constexpr int kScreenHeight = 768;
 // Larger than the screen, so the window has to scroll.
 constexpr int kSessionWidth = 1280;
 constexpr int kSessionHeight = 900;
+// Smaller than the screen: the window opens at the session's size.
+constexpr int kSmallWidth = 800;
+constexpr int kSmallHeight = 600;
 constexpr auto kPatience = std::chrono::seconds(20);
 
 // An X server of our own on the first free display number.
@@ -63,14 +66,20 @@ private:
 
 QImage GrabScreen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); }
 
+// What the test server's desktop shows when nothing moves.
 struct Frame {
-    std::vector<uint8_t> rgb = testserver::RenderDesktopRgb(
-        testserver::DesktopLayout{kSessionWidth, kSessionHeight, 24, testserver::kDefaultSeed}, 0);
+    Frame(int width, int height)
+        : width(width), rgb(testserver::RenderDesktopRgb(testserver::DesktopLayout{width, height, 24,
+                                                                                   testserver::kDefaultSeed},
+                                                         0)) {}
 
     [[nodiscard]] QRgb At(int x, int y) const {
-        const uint8_t* p = &rgb[(static_cast<size_t>(y) * kSessionWidth + x) * 3];
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
         return qRgb(p[0], p[1], p[2]);
     }
+
+    int width;
+    std::vector<uint8_t> rgb;
 };
 
 bool Matches(const QImage& shot, const Frame& frame, QPoint origin, QPoint scroll, QSize area) {
@@ -109,41 +118,63 @@ void RunTool(const std::vector<std::string>& args) {
 
 }  // namespace
 
+// The test server and the windowed client, for one session of the given size.
+class WindowedSession {
+public:
+    bool Start(int width, int height) {
+        if (!m_server.Start({CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "60", "--static",
+                             "--geometry", std::to_string(width) + "x" + std::to_string(height), "--log",
+                             m_dir.file("server.log")},
+                            {}, m_dir.file("server.stderr"))) {
+            return false;
+        }
+        const std::string listening = m_server.ReadLine();
+        if (listening.rfind("listening on ", 0) != 0) return false;
+        const std::string port = listening.substr(13);
+
+        m_dir.write("docs/.keep", "");
+        const std::string site = m_dir.write("install/qel.ini",
+                                             "[Viewer]\nLogFile client.log\nPrintDebug 1\nColorDepth 24\n"
+                                             "VisualClass 4\nCloseDialog 0\nSessionLoginDialog 0\nUseGLPlus 0\n");
+        m_dir.write("registry", "[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=" + site +
+                                    "\nINSTALLPATH=" + m_dir.file("install") + "\n");
+        std::string password;
+        if (ScrambleText("demo", password) != 0) return false;
+        const std::string zrp = m_dir.write(
+            "session.zrp", "[ZRP Client]\r\nVersionRequired 528\r\nDeviceUserName demo\r\nPassword " + password +
+                               "\r\nSessionID 0\r\nDisplayServerAddress 127.0.0.1\r\nDisplayServerName test\r\n"
+                               "DisplayServerPort " + port + "\r\nDisplayBandwidth 1\r\n");
+        return m_client.Start({CORVANE_CLIENT_PATH, "--exit-after", "60", zrp},
+                              {"CORVANE_REGISTRY=" + m_dir.file("registry"), "XDG_DOCUMENTS_DIR=" + m_dir.file("docs"),
+                               "HOME=" + m_dir.path()},
+                              m_dir.file("client.stderr"));
+    }
+
+private:
+    TempDir m_dir;
+    ChildProcess m_server;
+    ChildProcess m_client;
+};
+
 class WindowedEndToEndTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void ShowsScrollsAndGoesFullScreen() {
-        TempDir dir;
-        ChildProcess server;
-        QVERIFY(server.Start({CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "60", "--static",
-                              "--geometry", std::to_string(kSessionWidth) + "x" + std::to_string(kSessionHeight),
-                              "--log", dir.file("server.log")},
-                             {}, dir.file("server.stderr")));
-        const std::string listening = server.ReadLine();
-        QVERIFY2(listening.rfind("listening on ", 0) == 0, listening.c_str());
-        const std::string port = listening.substr(13);
+    void SmallSessionShowsWhole() {
+        WindowedSession session;
+        QVERIFY(session.Start(kSmallWidth, kSmallHeight));
+        const Frame frame(kSmallWidth, kSmallHeight);
+        std::optional<QPoint> origin;
+        QTRY_VERIFY_WITH_TIMEOUT((origin = FindFrame(GrabScreen(), frame)).has_value(),
+                                 std::chrono::milliseconds(kPatience).count());
+        // Every pixel of the session is on the screen, with no scroll bar over any of it.
+        QVERIFY(Matches(GrabScreen(), frame, *origin, {0, 0}, {kSmallWidth, kSmallHeight}));
+    }
 
-        dir.write("docs/.keep", "");
-        const std::string site = dir.write("install/qel.ini",
-                                           "[Viewer]\nLogFile client.log\nPrintDebug 1\nColorDepth 24\n"
-                                           "VisualClass 4\nCloseDialog 0\nSessionLoginDialog 0\nUseGLPlus 0\n");
-        dir.write("registry", "[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=" + site +
-                                  "\nINSTALLPATH=" + dir.file("install") + "\n");
-        std::string password;
-        QCOMPARE(ScrambleText("demo", password), 0);
-        const std::string zrp = dir.write(
-            "session.zrp", "[ZRP Client]\r\nVersionRequired 528\r\nDeviceUserName demo\r\nPassword " + password +
-                               "\r\nSessionID 0\r\nDisplayServerAddress 127.0.0.1\r\nDisplayServerName test\r\n"
-                               "DisplayServerPort " + port + "\r\nDisplayBandwidth 1\r\n");
-
-        ChildProcess client;
-        QVERIFY(client.Start({CORVANE_CLIENT_PATH, "--exit-after", "60", zrp},
-                             {"CORVANE_REGISTRY=" + dir.file("registry"), "XDG_DOCUMENTS_DIR=" + dir.file("docs"),
-                              "HOME=" + dir.path()},
-                             dir.file("client.stderr")));
-
-        const Frame frame;
+    void LargeSessionScrollsAndGoesFullScreen() {
+        WindowedSession session;
+        QVERIFY(session.Start(kSessionWidth, kSessionHeight));
+        const Frame frame(kSessionWidth, kSessionHeight);
         std::optional<QPoint> origin;
         QTRY_VERIFY_WITH_TIMEOUT((origin = FindFrame(GrabScreen(), frame)).has_value(),
                                  std::chrono::milliseconds(kPatience).count());

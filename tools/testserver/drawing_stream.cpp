@@ -23,7 +23,10 @@ constexpr size_t kRecordSize = DrawingRequestLayout::kData;
 // Quantisers low enough that the desktop's text and edges survive.
 constexpr unsigned kMinQuantizer = 2;
 constexpr unsigned kMaxQuantizer = 24;
-constexpr int kSpeed = 8;  // libvpx --cpu-used: the fastest real-time setting
+// libvpx --cpu-used in real-time mode: negative fixes the speed at 8 (the fastest); a positive
+// value would let the encoder adapt it to how long frames take, and the stream would depend on
+// the machine's load.
+constexpr int kSpeed = -8;
 
 uint8_t Clamp(double value) { return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
 

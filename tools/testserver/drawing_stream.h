@@ -4,7 +4,7 @@
 //
 // The VP8 stream is a real video: one encoder per stream, key frame first, then inter
 // frames, with two token partitions so the client's decoder threads have work to share.
-// Encoding is deterministic (one encoder thread), so a test can build the same stream and
+// Encoding is deterministic (one encoder thread, a fixed speed), so a test can build the same stream and
 // decode it itself. The desktop's colours go to 4:2:0 with the inverse of the conversion the
 // client applies (Y = 0.299 R + 0.587 G + 0.114 B, U = 0.492 (B - Y), V = 0.877 (R - Y)).
 //
