@@ -204,7 +204,8 @@ void DrawingRequestEngine::Decode(Worker& worker) {
         return;
     }
     DebugPrint(57, "Alloc temp buffer: %p   Stride: %d    time: %d ms\n",
-               static_cast<void*>(worker.pixels.data()), job.width * kInputBytesPerPixel,
+               static_cast<void*>(worker.pixels.data()),
+               static_cast<int>(int64_t{job.width} * kInputBytesPerPixel),
                MillisecondsSince(start));
 
     int decodedWidth = job.width;

@@ -40,12 +40,15 @@ void CDisplayClientApp::ReadSettings(const std::string& path) {
 
     DebugPrint(61, "Start \"Corvane\"  %s  PID is %d\n", kVersionText, platform::CurrentProcessId());
 
-    // One monitor until the windowing layer reports the screens.
-    constexpr int kMonitorCount = 1;
+    const MonitorModel monitors = m_host.Monitors();
     if (platform::IsRegularFile(path)) {
         DebugPrint(1, "Reading .zrp file from command line: %s\n", path.c_str());
-        if (ReadConnectionFile(path, m_settings, m_mailbox, kMonitorCount) != 0) {
+        if (ReadConnectionFile(path, m_settings, m_mailbox, monitors.count) != 0) {
             m_host.PauseForUser(250);
+        }
+        if (m_settings.useSeamlessWindowingMode != 0 || m_settings.useFullScreenMode != 0 ||
+            m_settings.displayWidth < 0 || m_settings.displayHeight < 0) {
+            SizeToMonitors(monitors);
         }
         m_env.ReadDefinitions(path);
         if (m_settings.forceLoginDialog) (void)m_host.SessionLoginDialog(m_settings);
@@ -67,6 +70,19 @@ void CDisplayClientApp::ReadSettings(const std::string& path) {
     } else if (m_settings.keyMapNumber > 0) {
         (void)m_keyMap.LoadInternalKeyMap(m_settings.keyMapNumber);
     }
+}
+
+void CDisplayClientApp::SizeToMonitors(const MonitorModel& monitors) {
+    m_settings.useFullScreenMode = 1;
+    FullScreenArea area;
+    if (CheckMonitorSelection(monitors, m_settings.monitors, area) != kMonitorsValid) {
+        // The file's choice cannot be shown: the first monitor alone can.
+        m_settings.monitors = {1, 0, 0, 0};
+        (void)CheckMonitorSelection(monitors, m_settings.monitors, area);
+    }
+    m_settings.displayWidth = area.width;
+    m_settings.displayHeight = area.height;
+    DebugPrint(1, "Full-screen session: %dx%d at x=%d\n", area.width, area.height, area.x);
 }
 
 int CDisplayClientApp::Run(const std::string& commandLinePath) {

@@ -30,6 +30,7 @@
 #include "protocol/message_channel.h"
 #include "protocol/records.h"
 #include "protocol/stream_connection.h"
+#include "session/monitor_layout.h"
 #include "session/session_commands.h"
 #include "session/session_options.h"
 #include "session/session_table.h"
@@ -111,6 +112,8 @@ public:
 private:
     // Start-up.
     void ReadSettings(const std::string& commandLinePath);
+    // A full-screen session asks for the area of the chosen monitors.
+    void SizeToMonitors(const MonitorModel& monitors);
     // Login: 0 when attached to a session; otherwise the exit code to end with.
     [[nodiscard]] int Login(bool& attached);
     [[nodiscard]] int cnctConnect(ConnectRequest& request, bool afterRedirect);

@@ -12,6 +12,7 @@
 #include "config/client_settings.h"
 #include "display/cursor_image.h"
 #include "display/frame_buffer.h"
+#include "session/monitor_layout.h"
 #include "session/session_commands.h"
 #include "session/session_table.h"
 
@@ -48,6 +49,10 @@ public:
     // A pause that lets the user read what is shown (an error before the client ends, the
     // steps of a failed login). A host without a person returns at once.
     virtual void PauseForUser(int milliseconds) = 0;
+
+    // The monitors a full-screen session may cover. A host without screens reports one
+    // monitor of the default session size.
+    [[nodiscard]] virtual MonitorModel Monitors() { return MonitorModel{1, 1024, 768}; }
 
     // The settings have been read (before the login starts; the progress window's texts
     // depend on them). Called on the start-up thread.

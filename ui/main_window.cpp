@@ -13,7 +13,8 @@
 #include "config/log.h"
 #include "ui/exit_dialog.h"
 #include "ui/help.h"
-#include "ui/monitor_layout.h"
+#include "session/monitor_layout.h"
+#include "ui/screens.h"
 #include "ui/window_geometry.h"
 
 namespace corvane {

@@ -17,6 +17,7 @@
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
 #include "ui/remote_cursor.h"
+#include "ui/screens.h"
 #include "ui/session_control_dialog.h"
 #include "ui/statistics_window.h"
 
@@ -135,6 +136,12 @@ int QtHost::SessionControlDialog(const SessionTable& sessions) {
     int chosen = 2;
     RunOnGui([&] { chosen = RunSessionControlDialog(sessions, m_progress); });
     return chosen;
+}
+
+MonitorModel QtHost::Monitors() {
+    MonitorModel model;
+    RunOnGui([&model] { model = CurrentMonitorModel(); });
+    return model;
 }
 
 void QtHost::SettingsRead(const ClientSettings& settings) {

@@ -51,6 +51,7 @@ public:
     void ShowSessionEndNotice(const std::string& title, const std::string& line) override;
     void Minimise() override;
     void PauseForUser(int milliseconds) override;
+    [[nodiscard]] MonitorModel Monitors() override;
     void SettingsRead(const ClientSettings& settings) override;
     void SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands) override;
     void SetRemoteCursor(const CursorImage& image, int reverseCursorColor) override;

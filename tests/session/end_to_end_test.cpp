@@ -38,6 +38,16 @@ TEST_F(EndToEndTest, NewSessionDrawsRaw24BitUpdatesPixelExact) {
     EXPECT_TRUE(Contains(run.log, "Authenticating: Complete") || Contains(run.log, "Returned Xzrp zrpScreenWidth: 640"));
 }
 
+TEST_F(EndToEndTest, FullScreenSessionAsksForTheMonitorsArea) {
+    // Without screens the client counts one monitor of 1024 x 768.
+    ASSERT_TRUE(StartServer({"--static"}));
+    ClientRun run = RunClient({"--exit-after-frames", "1"},
+                              ConnectionFile("DisplayWidth -1\r\nDisplayHeight -1\r\n"));
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    std::string server = ServerLog();
+    EXPECT_TRUE(Contains(server, "login user=ann session=0 width=1024 height=768 depth=24")) << server;
+}
+
 TEST_F(EndToEndTest, EightBitSessionWithColourTablePixelExactOverTls) {
     ASSERT_TRUE(StartServer({"--static", "--tls"}));
     std::string shot = m_dir.file("shot.png");

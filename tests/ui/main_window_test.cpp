@@ -10,7 +10,7 @@
 #include "fake_session_commands.h"
 #include "ui/frame_view.h"
 #include "ui/main_window.h"
-#include "ui/monitor_layout.h"
+#include "session/monitor_layout.h"
 #include "ui/remote_cursor.h"
 #include "ui/window_geometry.h"
 

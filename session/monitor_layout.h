@@ -39,7 +39,4 @@ struct FullScreenArea {
                                                  const std::array<int, kSelectableMonitors>& flags,
                                                  FullScreenArea& area);
 
-// The model of the screens the windowing system reports now. Needs the application object.
-[[nodiscard]] MonitorModel CurrentMonitorModel();
-
 }  // namespace corvane

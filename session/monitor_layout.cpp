@@ -1,8 +1,4 @@
-#include "ui/monitor_layout.h"
-
-#include <QGuiApplication>
-#include <QRect>
-#include <QScreen>
+#include "session/monitor_layout.h"
 
 namespace corvane {
 
@@ -33,18 +29,6 @@ MonitorCheck CheckMonitorSelection(const MonitorModel& model, const std::array<i
     }
     area.height = model.virtualHeight;
     return kMonitorsValid;
-}
-
-MonitorModel CurrentMonitorModel() {
-    MonitorModel model;
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    QScreen* primary = QGuiApplication::primaryScreen();
-    if (primary == nullptr || screens.isEmpty()) return model;
-    const QRect all = primary->virtualGeometry();
-    model.count = static_cast<int>(screens.size());
-    model.virtualWidth = all.width();
-    model.virtualHeight = all.height();
-    return model;
 }
 
 }  // namespace corvane
