@@ -48,9 +48,13 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
-uint8_t Clamp(double value) { return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
+uint8_t Clamp(double value) {
+    return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+}
 
 struct Planes {
     std::vector<uint8_t> y, u, v;
@@ -81,8 +85,8 @@ void PutLittle(std::string& out, uint64_t value, int bytes) {
 }
 
 // Largest channel difference between 4-byte pixels and the real-valued conversion of planes.
-int WorstAgainstFormula(const uint8_t* pixels, size_t stride, const uint8_t* y, int yStride, const uint8_t* u,
-                        int uStride, const uint8_t* v, int vStride) {
+int WorstAgainstFormula(const uint8_t* pixels, size_t stride, const uint8_t* y, int yStride,
+                        const uint8_t* u, int uStride, const uint8_t* v, int vStride) {
     int worst = 0;
     for (int row = 0; row < kHeight; ++row) {
         for (int x = 0; x < kWidth; ++x) {
@@ -103,11 +107,14 @@ double RunVpxdec(const std::string& ivf) {
     const pid_t child = fork();
     if (child == 0) {
         const std::string threads = "--threads=" + std::to_string(kThreads);
-        execlp("vpxdec", "vpxdec", "--noblit", threads.c_str(), ivf.c_str(), static_cast<char*>(nullptr));
+        execlp("vpxdec", "vpxdec", "--noblit", threads.c_str(), ivf.c_str(),
+               static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return -1;
     return Seconds(start);
 }
 
@@ -129,7 +136,8 @@ int main() {
     config.rc_target_bitrate = 12000;
     vpx_codec_ctx_t encoder;
     if (vpx_codec_enc_init(&encoder, vpx_codec_vp8_cx(), &config, 0) != VPX_CODEC_OK) return 1;
-    vpx_codec_control(&encoder, VP8E_SET_TOKEN_PARTITIONS, static_cast<int>(VP8_TWO_TOKENPARTITION));
+    vpx_codec_control(&encoder, VP8E_SET_TOKEN_PARTITIONS,
+                      static_cast<int>(VP8_TWO_TOKENPARTITION));
     vpx_codec_control(&encoder, VP8E_SET_CPUUSED, -8);  // a fixed speed, not adapted to the load
     std::vector<std::vector<uint8_t>> frames;  // each with the 12-byte drawing-request header
     size_t bytes = 0;
@@ -147,7 +155,8 @@ int main() {
             std::vector<uint8_t> frame(12, 0);
             const auto* data = static_cast<const uint8_t*>(packet->data.frame.buf);
             frame.insert(frame.end(), data, data + packet->data.frame.sz);
-            for (int i = 0; i < 4; ++i) frame[i] = static_cast<uint8_t>(packet->data.frame.sz >> (8 * i));
+            for (int i = 0; i < 4; ++i)
+                frame[i] = static_cast<uint8_t>(packet->data.frame.sz >> (8 * i));
             bytes += packet->data.frame.sz;
             frames.push_back(std::move(frame));
         }
@@ -180,8 +189,8 @@ int main() {
     if (vpx_codec_dec_init(&decoder, vpx_codec_vp8_dx(), nullptr, 0) != VPX_CODEC_OK) return 1;
     Planes last;
     for (const auto& frame : frames) {
-        if (vpx_codec_decode(&decoder, frame.data() + 12, static_cast<unsigned>(frame.size() - 12), nullptr, 0) !=
-            VPX_CODEC_OK) {
+        if (vpx_codec_decode(&decoder, frame.data() + 12, static_cast<unsigned>(frame.size() - 12),
+                             nullptr, 0) != VPX_CODEC_OK) {
             return 1;
         }
         vpx_codec_iter_t iterator = nullptr;
@@ -190,11 +199,14 @@ int main() {
                     std::vector<uint8_t>(static_cast<size_t>(kWidth / 2) * (kHeight / 2)),
                     std::vector<uint8_t>(static_cast<size_t>(kWidth / 2) * (kHeight / 2))};
             for (int row = 0; row < kHeight; ++row) {
-                std::memcpy(&last.y[static_cast<size_t>(row) * kWidth], image->planes[0] + row * image->stride[0], kWidth);
+                std::memcpy(&last.y[static_cast<size_t>(row) * kWidth],
+                            image->planes[0] + row * image->stride[0], kWidth);
             }
             for (int row = 0; row < kHeight / 2; ++row) {
-                std::memcpy(&last.u[static_cast<size_t>(row) * kWidth / 2], image->planes[1] + row * image->stride[1], kWidth / 2);
-                std::memcpy(&last.v[static_cast<size_t>(row) * kWidth / 2], image->planes[2] + row * image->stride[2], kWidth / 2);
+                std::memcpy(&last.u[static_cast<size_t>(row) * kWidth / 2],
+                            image->planes[1] + row * image->stride[1], kWidth / 2);
+                std::memcpy(&last.v[static_cast<size_t>(row) * kWidth / 2],
+                            image->planes[2] + row * image->stride[2], kWidth / 2);
             }
         }
     }
@@ -222,12 +234,13 @@ int main() {
 
         start = Clock::now();
         for (int i = 0; i < kConversionsPerRun; ++i) {
-            libyuv::I420ToARGB(last.y.data(), kWidth, last.u.data(), kWidth / 2, last.v.data(), kWidth / 2, argb.data(),
-                               kWidth * 4, kWidth, kHeight);
+            libyuv::I420ToARGB(last.y.data(), kWidth, last.u.data(), kWidth / 2, last.v.data(),
+                               kWidth / 2, argb.data(), kWidth * 4, kWidth, kHeight);
         }
         const double their = Seconds(start);
         start = Clock::now();
-        const YuvPlanes planes{last.y.data(), last.u.data(), last.v.data(), kWidth, kWidth / 2, kWidth / 2};
+        const YuvPlanes planes{last.y.data(), last.u.data(), last.v.data(),
+                               kWidth,        kWidth / 2,    kWidth / 2};
         for (int i = 0; i < kConversionsPerRun; ++i) {
             ConvertYuvToBgrx(planes, 0, kHeight, kWidth, argb.data(), kWidth * 4);
         }
@@ -240,23 +253,28 @@ int main() {
     }
     unlink(ivfPath);
 
-    const int worstPath = WorstAgainstFormula(fb.Pixels(), fb.Stride(), last.y.data(), kWidth, last.u.data(),
-                                              kWidth / 2, last.v.data(), kWidth / 2);
-    const int worstConversion = WorstAgainstFormula(argb.data(), kWidth * 4, last.y.data(), kWidth, last.u.data(),
-                                                    kWidth / 2, last.v.data(), kWidth / 2);
+    const int worstPath = WorstAgainstFormula(fb.Pixels(), fb.Stride(), last.y.data(), kWidth,
+                                              last.u.data(), kWidth / 2, last.v.data(), kWidth / 2);
+    const int worstConversion =
+        WorstAgainstFormula(argb.data(), kWidth * 4, last.y.data(), kWidth, last.u.data(),
+                            kWidth / 2, last.v.data(), kWidth / 2);
     if (worstPath > 1 || worstConversion > 1) ++failures;
 
     const double t = Median(theirs), o = Median(ours), ly = Median(libyuv), c = Median(conversion);
-    std::printf("%d VP8 frames %dx%d (pan %d px/frame, two token partitions, %zu bytes), %d decoder threads, "
-                "median of %d runs\n",
-                kFrames, kWidth, kHeight, kPanStep, bytes, kThreads, kRuns);
-    std::printf("vpxdec --noblit           %7.3f ms/frame (process start included)\n", t * 1000 / kFrames);
-    std::printf("video drawing requests    %7.3f ms/frame (decode, conversion, copy)\n", o * 1000 / kFrames);
+    std::printf(
+        "%d VP8 frames %dx%d (pan %d px/frame, two token partitions, %zu bytes), %d decoder "
+        "threads, "
+        "median of %d runs\n",
+        kFrames, kWidth, kHeight, kPanStep, bytes, kThreads, kRuns);
+    std::printf("vpxdec --noblit           %7.3f ms/frame (process start included)\n",
+                t * 1000 / kFrames);
+    std::printf("video drawing requests    %7.3f ms/frame (decode, conversion, copy)\n",
+                o * 1000 / kFrames);
     std::printf("libyuv I420ToARGB         %7.3f ms/image\n", ly * 1000 / kConversionsPerRun);
     std::printf("our conversion            %7.3f ms/image\n", c * 1000 / kConversionsPerRun);
     std::printf("ratio vpxdec / ours             %.3f (want >= 0.80)\n", t / o);
     std::printf("ratio libyuv / our conversion   %.3f (want >= 0.50)\n", ly / c);
-    std::printf("output: frame buffer within %d, conversion within %d of the formula: %s\n", worstPath,
-                worstConversion, failures == 0 ? "matches" : "DIFFERS");
+    std::printf("output: frame buffer within %d, conversion within %d of the formula: %s\n",
+                worstPath, worstConversion, failures == 0 ? "matches" : "DIFFERS");
     return failures == 0 ? 0 : 2;
 }

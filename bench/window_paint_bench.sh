@@ -26,7 +26,7 @@ Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp > /dev/null 2>&1 &
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.05; done
 
 start_server() {
-  "$server" --port 0 --once --exit-after 120 --geometry 1920x1080 --frames 0 --frame-interval 16 \
+  "$server" --port 0 --once --exit-after 120 --geometry 1920x1080 --frames 0 --frame-interval "${INTERVAL:-16}" \
     --log "$out/server.log" > "$out/port" 2> "$out/server.err" &
   server_pid=$!
   for _ in $(seq 100); do grep -q listening "$out/port" 2>/dev/null && break; sleep 0.05; done

@@ -20,7 +20,9 @@ int MillisecondsSince(Clock::time_point start) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-long long Frame(uint64_t frame) { return static_cast<long long>(frame); }
+long long Frame(uint64_t frame) {
+    return static_cast<long long>(frame);
+}
 
 constexpr int kInputBytesPerPixel = 3;
 constexpr int kBitmapBytesPerPixel = 4;
@@ -63,7 +65,9 @@ DrawingRequestEngine::~DrawingRequestEngine() {
     }
 }
 
-void DrawingRequestEngine::SetThreadLimit(int limit) { m_threadLimit.store(limit); }
+void DrawingRequestEngine::SetThreadLimit(int limit) {
+    m_threadLimit.store(limit);
+}
 
 int DrawingRequestEngine::ThreadLimit() const {
     const int limit = m_threadLimit.load();
@@ -75,15 +79,17 @@ int DrawingRequestEngine::BusyCount() const {
     return m_busy;
 }
 
-uint64_t DrawingRequestEngine::LastDisplayedFrame() const { return m_lastDisplayed.load(); }
+uint64_t DrawingRequestEngine::LastDisplayedFrame() const {
+    return m_lastDisplayed.load();
+}
 
 void DrawingRequestEngine::WaitForIdle() {
     std::unique_lock lock(m_mutex);
     m_workerFree.wait(lock, [this] { return m_busy == 0; });
 }
 
-int DrawingRequestEngine::StartFrame(const uint8_t* data, size_t byteCount, int x, int y,
-                                     int width, int height) {
+int DrawingRequestEngine::StartFrame(const uint8_t* data, size_t byteCount, int x, int y, int width,
+                                     int height) {
     // The message buffer is overwritten by the next message: the frame is copied first, into
     // the staging buffer, which only this thread touches until the frame is handed on.
     const auto copyStart = Clock::now();
@@ -105,12 +111,14 @@ int DrawingRequestEngine::StartFrame(const uint8_t* data, size_t byteCount, int 
         m_initialised = true;
         DebugPrint(57, "First time ... init critical section\n");
     }
-    DebugPrint(57, "Limiting threads to max of %d.  (Currently in use: %d)\n", ThreadLimit(), m_busy);
+    DebugPrint(57, "Limiting threads to max of %d.  (Currently in use: %d)\n", ThreadLimit(),
+               m_busy);
 
     // The frame waits as the pending one; the first worker to finish takes it straight away
     // (no wake-up of this thread on the way). One that cannot start within the wait is
     // dropped, so the receive thread does not fall behind the stream.
-    m_pending = Job{0, byteCount, x, y, width, height, m_frameBuffer.Width(), m_frameBuffer.Height()};
+    m_pending =
+        Job{0, byteCount, x, y, width, height, m_frameBuffer.Width(), m_frameBuffer.Height()};
     m_hasPending = true;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMilliseconds);
     for (;;) {
@@ -210,10 +218,10 @@ void DrawingRequestEngine::Decode(Worker& worker) {
 
     int decodedWidth = job.width;
     int decodedHeight = job.height;
-    const int result = capacity == 0 ? -1
-                                     : m_decode(worker.input.data(), job.byteCount,
-                                                worker.pixels.data(), capacity, decodedWidth,
-                                                decodedHeight);
+    const int result = capacity == 0
+                           ? -1
+                           : m_decode(worker.input.data(), job.byteCount, worker.pixels.data(),
+                                      capacity, decodedWidth, decodedHeight);
     const int decodeMs = MillisecondsSince(start);
     if (result != 0) DebugPrint(0, "Error:  Decompression routine returned %d\n", result);
     DebugPrint(57, "Freeing input buffer: %p\n", static_cast<void*>(worker.input.data()));
@@ -270,7 +278,8 @@ void DrawingRequestEngine::Display(Worker& worker, int decodedWidth, int decodeM
         }
     }
     m_lastDisplayed.store(job.frame);
-    DebugPrint(59, "------------ Update Req Frame: %lld  %d, %d  %d x %d   cw:%d  bw:%d ------------\n",
+    DebugPrint(59,
+               "------------ Update Req Frame: %lld  %d, %d  %d x %d   cw:%d  bw:%d ------------\n",
                Frame(job.frame), job.x, job.y, job.width, job.height, decodeMs, lockWaitMs);
     fbLock.unlock();
     m_turn.notify_all();
@@ -279,7 +288,8 @@ void DrawingRequestEngine::Display(Worker& worker, int decodedWidth, int decodeM
         // Memory rows run bottom to top in a bottom-up bitmap; the window counts from the top.
         const int width = static_cast<int>(right - left);
         const int height = static_cast<int>(bottom - top);
-        const int screenTop = topDown ? static_cast<int>(top) : bitmapHeight - static_cast<int>(bottom);
+        const int screenTop =
+            topDown ? static_cast<int>(top) : bitmapHeight - static_cast<int>(bottom);
         std::lock_guard report(m_reportMutex);
         m_events.RepaintRect(static_cast<int>(left), screenTop, width, height);
         DebugPrint(1, "Displaying frame: %lld\n", Frame(job.frame));

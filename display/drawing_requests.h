@@ -7,7 +7,7 @@
 // frame before it has been displayed, under the frame-buffer lock, which is also the only
 // lock under which the last displayed frame changes. A frame that cannot be shown after it
 // took its number (its decode buffer could not be had, or the decode failed) still takes its
-// turn and passes it on at once, so later frames never wait for it.
+// turn and passes it on at once: later frames wait for nothing but the frames before them.
 //
 // A frame that finds every allowed worker busy waits as the pending frame; the first worker
 // to finish takes it over at once. Each worker keeps its input and decode buffers from frame
@@ -39,7 +39,7 @@ using JfifDecodeFunction = int (*)(const uint8_t* data, size_t length, uint8_t* 
                                    size_t capacity, int& width, int& height);
 
 class DrawingRequestEngine {
-public:
+  public:
     static constexpr int kMaxThreads = 8;
     static constexpr int kDefaultThreadLimit = 2;
     // How long StartFrame waits for a busy worker to finish before it drops the frame.
@@ -74,7 +74,7 @@ public:
     [[nodiscard]] int BusyCount() const;
     [[nodiscard]] uint64_t LastDisplayedFrame() const;
 
-private:
+  private:
     struct Job {
         uint64_t frame = 0;
         size_t byteCount = 0;

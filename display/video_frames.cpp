@@ -33,7 +33,8 @@ struct VideoFrameDecoder::Codec {
     }
     void Report(const char* text) {
         DebugPrint(0, "%s: %s\n", text, vpx_codec_error(&context));
-        if (const char* detail = vpx_codec_error_detail(&context)) DebugPrint(0, "    %s\n", detail);
+        if (const char* detail = vpx_codec_error_detail(&context))
+            DebugPrint(0, "    %s\n", detail);
     }
 };
 
@@ -77,7 +78,8 @@ int VideoFrameDecoder::DecodeFrame(const uint8_t* data, size_t length, FrameBuff
     DebugPrint(57, "Read frame # %d  size: %d bytes\n", m_frames, static_cast<int>(size));
     // libvpx reads the frame where it lies; nothing else touches the message buffer meanwhile.
     if (m_codec->ready) {
-        if (vpx_codec_decode(&m_codec->context, data + kHeaderSize, size, nullptr, 0) != VPX_CODEC_OK) {
+        if (vpx_codec_decode(&m_codec->context, data + kHeaderSize, size, nullptr, 0) !=
+            VPX_CODEC_OK) {
             m_codec->Report("Failed to decode frame");
         } else {
             Draw(frameBuffer);

@@ -19,7 +19,7 @@
 namespace corvane {
 
 class VideoFrameDecoder {
-public:
+  public:
     static constexpr size_t kHeaderSize = 12;
     // The largest frame the client takes.
     static constexpr size_t kMaxFrameBytes = 4'194'304;
@@ -37,7 +37,7 @@ public:
     // Frames counted so far (refused ones too).
     [[nodiscard]] int FrameCount() const { return m_frames; }
 
-private:
+  private:
     struct Codec;
     void Draw(FrameBuffer& frameBuffer);
 

@@ -11,10 +11,10 @@ namespace {
 // (rounded to units of 2^-5) for the two to four pixels that share it; the per-pixel sums then
 // run in 16 bits, where luma plus any term fits, so the loop vectorises eight pixels wide.
 constexpr int kShift = 14;
-constexpr int kRedFromV = 18678;    // 1.140
-constexpr int kGreenFromU = 6455;   // 0.394
-constexpr int kGreenFromV = 9519;   // 0.581
-constexpr int kBlueFromU = 33292;   // 2.032
+constexpr int kRedFromV = 18678;   // 1.140
+constexpr int kGreenFromU = 6455;  // 0.394
+constexpr int kGreenFromV = 9519;  // 0.581
+constexpr int kBlueFromU = 33292;  // 2.032
 constexpr int kPixelShift = 5;
 constexpr int kTermShift = kShift - kPixelShift;
 constexpr int kTermRound = 1 << (kTermShift - 1);
@@ -30,14 +30,16 @@ struct ChromaTerms {
 };
 
 // The three terms of each chroma sample, once for each of the two pixels it covers.
-__attribute__((target_clones("avx2", "default")))
-void Terms(const uint8_t* __restrict u, const uint8_t* __restrict v, int pixels, ChromaTerms& t) {
+__attribute__((always_inline)) inline void TermsBody(const uint8_t* __restrict u,
+                                                     const uint8_t* __restrict v, int pixels,
+                                                     ChromaTerms& t) {
     const int samples = (pixels + 1) / 2;
     for (int i = 0; i < samples; ++i) {
         const int cu = u[i] - 128;
         const int cv = v[i] - 128;
         const auto blue = static_cast<int16_t>((kBlueFromU * cu + kTermRound) >> kTermShift);
-        const auto green = static_cast<int16_t>((-kGreenFromU * cu - kGreenFromV * cv + kTermRound) >> kTermShift);
+        const auto green =
+            static_cast<int16_t>((-kGreenFromU * cu - kGreenFromV * cv + kTermRound) >> kTermShift);
         const auto red = static_cast<int16_t>((kRedFromV * cv + kTermRound) >> kTermShift);
         t.blue[2 * i] = t.blue[2 * i + 1] = blue;
         t.green[2 * i] = t.green[2 * i + 1] = green;
@@ -53,9 +55,9 @@ inline uint8_t Channel(int16_t luma, int16_t term) {
     return static_cast<uint8_t>(std::min<int16_t>(std::max<int16_t>(value, 0), 255));
 }
 
-// Built for AVX2 as well as the baseline: the loader picks the version the processor runs.
-__attribute__((target_clones("avx2", "default")))
-void Row(const uint8_t* __restrict y, const ChromaTerms& t, uint8_t* __restrict destination, int pixels) {
+__attribute__((always_inline)) inline void RowBody(const uint8_t* __restrict y,
+                                                   const ChromaTerms& t,
+                                                   uint8_t* __restrict destination, int pixels) {
     auto* __restrict out = reinterpret_cast<uint32_t*>(destination);
     for (int x = 0; x < pixels; ++x) {
         const auto luma = static_cast<int16_t>(y[x] << kPixelShift);
@@ -66,9 +68,46 @@ void Row(const uint8_t* __restrict y, const ChromaTerms& t, uint8_t* __restrict 
     }
 }
 
+// Both loops are built for AVX2 as well as the baseline and the version the processor runs
+// is picked on first use. (Not with ifunc-based function clones: their resolvers run before
+// the sanitizer runtimes are up.)
+using TermsFunction = void (*)(const uint8_t*, const uint8_t*, int, ChromaTerms&);
+using RowFunction = void (*)(const uint8_t*, const ChromaTerms&, uint8_t*, int);
+
+__attribute__((target("avx2"))) void TermsAvx2(const uint8_t* u, const uint8_t* v, int pixels,
+                                               ChromaTerms& t) {
+    TermsBody(u, v, pixels, t);
+}
+void TermsBaseline(const uint8_t* u, const uint8_t* v, int pixels, ChromaTerms& t) {
+    TermsBody(u, v, pixels, t);
+}
+__attribute__((target("avx2"))) void RowAvx2(const uint8_t* y, const ChromaTerms& t,
+                                             uint8_t* destination, int pixels) {
+    RowBody(y, t, destination, pixels);
+}
+void RowBaseline(const uint8_t* y, const ChromaTerms& t, uint8_t* destination, int pixels) {
+    RowBody(y, t, destination, pixels);
+}
+
+bool HasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+void Terms(const uint8_t* u, const uint8_t* v, int pixels, ChromaTerms& t) {
+    static const TermsFunction terms = HasAvx2() ? TermsAvx2 : TermsBaseline;
+    terms(u, v, pixels, t);
+}
+
+void Row(const uint8_t* y, const ChromaTerms& t, uint8_t* destination, int pixels) {
+    static const RowFunction row = HasAvx2() ? RowAvx2 : RowBaseline;
+    row(y, t, destination, pixels);
+}
+
 }  // namespace
 
-void ConvertYuvRowToBgrx(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* destination, int width) {
+void ConvertYuvRowToBgrx(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* destination,
+                         int width) {
     ChromaTerms t;
     for (int x = 0; x < width; x += kChunk) {
         const int pixels = std::min(kChunk, width - x);
@@ -77,7 +116,8 @@ void ConvertYuvRowToBgrx(const uint8_t* y, const uint8_t* u, const uint8_t* v, u
     }
 }
 
-void ConvertYuvRowToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* destination, int width) {
+void ConvertYuvRowToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* destination,
+                        int width) {
     ChromaTerms t;
     for (int x = 0; x < width; x += kChunk) {
         const int pixels = std::min(kChunk, width - x);
@@ -92,8 +132,8 @@ void ConvertYuvRowToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, ui
     }
 }
 
-void ConvertYuvToBgrx(const YuvPlanes& planes, int firstRow, int rows, int width, uint8_t* destination,
-                      size_t destinationStride) {
+void ConvertYuvToBgrx(const YuvPlanes& planes, int firstRow, int rows, int width,
+                      uint8_t* destination, size_t destinationStride) {
     ChromaTerms t;
     int row = 0;
     while (row < rows) {
@@ -107,7 +147,8 @@ void ConvertYuvToBgrx(const YuvPlanes& planes, int firstRow, int rows, int width
             Terms(u + x / 2, v + x / 2, pixels, t);
             for (int k = 0; k < together; ++k) {
                 Row(planes.y + static_cast<ptrdiff_t>(source + k) * planes.yStride + x, t,
-                    destination + static_cast<size_t>(row + k) * destinationStride + static_cast<size_t>(x) * 4,
+                    destination + static_cast<size_t>(row + k) * destinationStride +
+                        static_cast<size_t>(x) * 4,
                     pixels);
             }
         }

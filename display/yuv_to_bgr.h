@@ -24,12 +24,12 @@ struct YuvPlanes {
 
 // One image row to `width` 4-byte pixels (blue, green, red, then the fourth byte left as it
 // was). `u` and `v` point at the chroma row for this image row.
-void ConvertYuvRowToBgrx(const uint8_t* y, const uint8_t* u, const uint8_t* v,
-                         uint8_t* destination, int width);
+void ConvertYuvRowToBgrx(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* destination,
+                         int width);
 
 // The same to 3-byte pixels (blue, green, red).
-void ConvertYuvRowToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v,
-                        uint8_t* destination, int width);
+void ConvertYuvRowToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* destination,
+                        int width);
 
 // Image rows [firstRow, firstRow + rows) of `planes`, `width` pixels each, to 4-byte pixels at
 // `destination`, rows `destinationStride` bytes apart.

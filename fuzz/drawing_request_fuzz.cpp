@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     constexpr size_t kHeader = 17;
     if (size < kHeader) return 0;
     static corvane::fuzz::NullEvents events;
-    corvane::FrameBuffer& frameBuffer = corvane::fuzz::FrameBufferOfDepth(corvane::fuzz::DepthFromByte(data[0]));
+    corvane::FrameBuffer& frameBuffer =
+        corvane::fuzz::FrameBufferOfDepth(corvane::fuzz::DepthFromByte(data[0]));
     int32_t rect[4];
     std::memcpy(rect, data + 1, sizeof rect);
     corvane::DrawingRequestEngine engine(frameBuffer, events);

@@ -6,7 +6,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     corvane::fuzz::QuietLog();
     if (size < 1) return 0;
-    corvane::FrameBuffer& frameBuffer = corvane::fuzz::FrameBufferOfDepth(corvane::fuzz::DepthFromByte(data[0]));
+    corvane::FrameBuffer& frameBuffer =
+        corvane::fuzz::FrameBufferOfDepth(corvane::fuzz::DepthFromByte(data[0]));
     // A fresh decoder each time, so that an input replays the same way on its own.
     corvane::VideoFrameDecoder decoder;
     (void)decoder.DecodeFrame(data + 1, size - 1, frameBuffer);

@@ -9,6 +9,7 @@
 #include "config/log.h"
 #include "crypto/payload_cipher.h"
 #include "crypto/payload_key.h"
+#include "protocol/records.h"
 #include "protocol/scramble_key.h"
 #include "protocol/stream_connection.h"
 
@@ -45,26 +46,6 @@ constexpr uint8_t kFill = 0xCA;
 constexpr int kCompressionLevel = 6;
 constexpr int kCipherBlockSize = 32;
 constexpr InfoGeometry kDefaultGeometry{1024, 768, 8, 8, 3};
-
-void PutBE32(uint8_t* at, uint32_t value) {
-    at[0] = static_cast<uint8_t>(value >> 24);
-    at[1] = static_cast<uint8_t>(value >> 16);
-    at[2] = static_cast<uint8_t>(value >> 8);
-    at[3] = static_cast<uint8_t>(value);
-}
-
-uint32_t GetBE32(const uint8_t* at) {
-    return (uint32_t{at[0]} << 24) | (uint32_t{at[1]} << 16) | (uint32_t{at[2]} << 8) | at[3];
-}
-
-void PutBE16(uint8_t* at, uint16_t value) {
-    at[0] = static_cast<uint8_t>(value >> 8);
-    at[1] = static_cast<uint8_t>(value);
-}
-
-uint16_t GetBE16(const uint8_t* at) {
-    return static_cast<uint16_t>((at[0] << 8) | at[1]);
-}
 
 // The length field as it stands in the buffer (or unscrambled from it), or -1 when the
 // stream it announces would not fit behind it.

@@ -98,6 +98,22 @@ inline void StoreField(uint8_t* bytes, size_t offset, T value) {
     std::memcpy(bytes + offset, &value, sizeof value);
 }
 
+// Big-endian fields, as the wire and the information blocks hold them.
+inline void PutBE32(uint8_t* at, uint32_t value) {
+    at[0] = static_cast<uint8_t>(value >> 24);
+    at[1] = static_cast<uint8_t>(value >> 16);
+    at[2] = static_cast<uint8_t>(value >> 8);
+    at[3] = static_cast<uint8_t>(value);
+}
+[[nodiscard]] inline uint32_t GetBE32(const uint8_t* at) {
+    return (uint32_t{at[0]} << 24) | (uint32_t{at[1]} << 16) | (uint32_t{at[2]} << 8) | at[3];
+}
+inline void PutBE16(uint8_t* at, uint16_t value) {
+    at[0] = static_cast<uint8_t>(value >> 8);
+    at[1] = static_cast<uint8_t>(value);
+}
+[[nodiscard]] inline uint16_t GetBE16(const uint8_t* at) { return static_cast<uint16_t>((at[0] << 8) | at[1]); }
+
 // A record header in host order with the type set and every other field zero, as the client
 // sends them.
 void MakeRecordHeader(uint8_t* header, int32_t type);

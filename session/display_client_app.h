@@ -170,7 +170,6 @@ private:
     std::atomic<long long> m_framesDrawn{0};
     std::atomic<bool> m_inputSent{false};
     std::atomic<bool> m_messageReceived{false};
-    std::atomic<int> m_decoderThreadLimit{2};
     std::time_t m_connectedAt = 0;  // written before the session's windows exist
 
     std::thread m_receiveThread;

@@ -71,8 +71,7 @@ void CDisplayClientApp::DisconnectSession() {
 }
 
 void CDisplayClientApp::SetDecoderThreadLimit(int limit) {
-    DebugPrint(1, "Decompression thread limit: %d\n", limit);
-    m_decoderThreadLimit.store(limit);
+    m_dispatcher.SetThreadLimit(limit);
 }
 
 bool CDisplayClientApp::ToggleKeyMapMode() {

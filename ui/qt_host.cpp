@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -89,14 +90,36 @@ long QtHost::RepaintsRequested() const {
 }
 
 void QtHost::FlushRepaints() {
+    // At most one hand-over per screen refresh: what arrives sooner waits for the next one
+    // and joins it, as the request flag stays set meanwhile.
+    const auto now = std::chrono::steady_clock::now();
+    const auto due = m_lastFlush + RefreshInterval();
+    if (now < due) {
+        if (!m_flushTimerActive) {
+            m_flushTimerActive = true;
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+            QTimer::singleShot(wait, Qt::PreciseTimer, this, [this] {
+                m_flushTimerActive = false;
+                FlushRepaints();
+            });
+        }
+        return;
+    }
+    m_lastFlush = now;
     QRegion dirty;
     {
         std::lock_guard lock(m_repaintMutex);
         dirty.swap(m_dirty);
         m_flushPosted = false;
-        m_longestWait = std::max(m_longestWait, std::chrono::steady_clock::now() - m_firstWaiting);
+        m_longestWait = std::max(m_longestWait, now - m_firstWaiting);
     }
     if (m_window) m_window->View()->FrameChanged(dirty);
+}
+
+std::chrono::steady_clock::duration QtHost::RefreshInterval() const {
+    const QScreen* screen = m_window ? m_window->screen() : QGuiApplication::primaryScreen();
+    const double hertz = screen != nullptr && screen->refreshRate() >= 1 ? screen->refreshRate() : 60.0;
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(1.0 / hertz));
 }
 
 void QtHost::SetTitle(const std::string& title) {

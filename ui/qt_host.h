@@ -71,6 +71,7 @@ private:
     void RunOnGui(const std::function<void()>& work);
     void PostToGui(std::function<void()> work);
     void FlushRepaints();
+    [[nodiscard]] std::chrono::steady_clock::duration RefreshInterval() const;
 
     StatusMailbox* m_mailbox = nullptr;
     std::function<void()> m_shutDown;
@@ -80,6 +81,8 @@ private:
     QPointer<ProgressWindow> m_progress;
     QPointer<StatisticsWindow> m_statistics;
     bool m_swallowAltEnterRelease = false;
+    std::chrono::steady_clock::time_point m_lastFlush;
+    bool m_flushTimerActive = false;
 
     // The repaint requests not yet handed to the window.
     mutable std::mutex m_repaintMutex;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,7 +23,8 @@ using test::RecordingEvents;
 int SolidDecode(const uint8_t* data, size_t length, uint8_t* destination, size_t capacity,
                 int& width, int& height) {
     if (length < 3) return -1;
-    const size_t bytes = std::min(capacity, static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    const size_t bytes =
+        std::min(capacity, static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     for (size_t i = 0; i + 2 < bytes; i += 3) std::memcpy(destination + i, data, 3);
     return 0;
 }
@@ -32,7 +32,7 @@ int SolidDecode(const uint8_t* data, size_t length, uint8_t* destination, size_t
 constexpr uint8_t kMarker = 0x99;
 
 class DrawingRequestDispatchTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetLogForTesting();
         OpenLog(m_dir.file("log.txt"));
@@ -131,7 +131,12 @@ TEST_F(DrawingRequestDispatchTest, FramesThatCannotBeDrawnAreCountedAndDropped) 
         int repaintAll;
     };
     const Case cases[] = {
-        {"byte count beyond the message", 101, 64, {1, 2, 3}, "frame of 64 bytes, the message holds 3", 0},
+        {"byte count beyond the message",
+         101,
+         64,
+         {1, 2, 3},
+         "frame of 64 bytes, the message holds 3",
+         0},
         {"video frame without its header", 201, 3, {1, 2, 3}, "hold no frame header", 1},
         {"compform without a frame decoder", 7, 3, {1, 2, 3}, nullptr, 0},
     };

@@ -52,7 +52,8 @@ int ScriptedDecode(const uint8_t* data, size_t length, uint8_t* destination, siz
         g_script.changed.wait(lock, [&] { return g_script.released.count(id) != 0; });
         if (g_script.decodedWidth != 0) width = g_script.decodedWidth;
     }
-    const size_t bytes = std::min(capacity, static_cast<size_t>(asked) * static_cast<size_t>(height) * 3);
+    const size_t bytes =
+        std::min(capacity, static_cast<size_t>(asked) * static_cast<size_t>(height) * 3);
     for (size_t i = 0; i + 2 < bytes; i += 3) std::memcpy(destination + i, data + 1, 3);
     std::lock_guard lock(g_script.mutex);
     g_script.finished.insert(id);
@@ -62,7 +63,7 @@ int ScriptedDecode(const uint8_t* data, size_t length, uint8_t* destination, siz
 
 // Workers report from their own threads.
 class ConcurrentEvents : public DisplayEvents {
-public:
+  public:
     void RepaintRect(int x, int y, int width, int height) override {
         std::lock_guard lock(m_mutex);
         repaints.push_back({x, y, width, height});
@@ -92,7 +93,7 @@ public:
 constexpr uint8_t kUntouched = 0x77;
 
 class ConcurrentDrawingRequestTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetLogForTesting();
         OpenLog(m_dir.file("log.txt"));
@@ -126,8 +127,8 @@ protected:
         return {p, p + 4};
     }
     static std::vector<uint8_t> Drawn(int id) {
-        return {static_cast<uint8_t>(id), static_cast<uint8_t>(id + 1), static_cast<uint8_t>(id + 2),
-                kUntouched};
+        return {static_cast<uint8_t>(id), static_cast<uint8_t>(id + 1),
+                static_cast<uint8_t>(id + 2), kUntouched};
     }
     static std::vector<uint8_t> Untouched() { return std::vector<uint8_t>(4, kUntouched); }
     [[nodiscard]] std::string Log() const { return test::ReadWholeFile(m_dir.file("log.txt")); }
@@ -141,14 +142,16 @@ protected:
 
 TEST_F(ConcurrentDrawingRequestTest, FramesAreCopiedInArrivalOrderWhateverOrderTheyDecodeIn) {
     m_engine->SetThreadLimit(4);
-    for (int id = 1; id <= 3; ++id) ASSERT_EQ(Start(id, 0, 0, 8, 8), DrawingRequestEngine::kStarted);
+    for (int id = 1; id <= 3; ++id)
+        ASSERT_EQ(Start(id, 0, 0, 8, 8), DrawingRequestEngine::kStarted);
 
     g_script.Release(3);
     ASSERT_TRUE(g_script.WaitFinished(3));
     g_script.Release(1);
     ASSERT_TRUE(g_script.WaitFinished(1));
     // Frame 3 has decoded but must wait for frame 2.
-    for (auto until = Clock::now() + 5s; m_engine->LastDisplayedFrame() < 1 && Clock::now() < until;) {
+    for (auto until = Clock::now() + 5s;
+         m_engine->LastDisplayedFrame() < 1 && Clock::now() < until;) {
         std::this_thread::sleep_for(1ms);
     }
     EXPECT_EQ(m_engine->LastDisplayedFrame(), 1u);
@@ -188,23 +191,23 @@ TEST_F(ConcurrentDrawingRequestTest, WaitingFrameStartsAsSoonAsAWorkerFinishes) 
     m_engine->SetThreadLimit(2);
     ASSERT_EQ(Start(1, 0, 0, 4, 4), DrawingRequestEngine::kStarted);
     ASSERT_EQ(Start(2, 0, 0, 4, 4), DrawingRequestEngine::kStarted);
-    std::future<int> third = std::async(std::launch::async, [this] { return Start(3, 0, 0, 4, 4); });
+    std::future<int> third =
+        std::async(std::launch::async, [this] { return Start(3, 0, 0, 4, 4); });
     g_script.Release(1);
     EXPECT_EQ(third.wait_for(450ms), std::future_status::ready);
     EXPECT_EQ(third.get(), DrawingRequestEngine::kStarted);
 }
 
 TEST_F(ConcurrentDrawingRequestTest, ThreadLimitZeroMeansEight) {
-    const struct {
-        int set, read;
-    } limits[] = {{0, 8}, {2, 2}, {4, 4}, {8, 8}, {-1, 8}, {9, 8}};
+    const struct { int set, read; } limits[] = {{0, 8}, {2, 2}, {4, 4}, {8, 8}, {-1, 8}, {9, 8}};
     for (const auto& l : limits) {
         m_engine->SetThreadLimit(l.set);
         EXPECT_EQ(m_engine->ThreadLimit(), l.read) << l.set;
     }
 
     m_engine->SetThreadLimit(0);
-    for (int id = 1; id <= 8; ++id) ASSERT_EQ(Start(id, 0, 0, 2, 2), DrawingRequestEngine::kStarted);
+    for (int id = 1; id <= 8; ++id)
+        ASSERT_EQ(Start(id, 0, 0, 2, 2), DrawingRequestEngine::kStarted);
     EXPECT_EQ(m_engine->BusyCount(), 8);
     EXPECT_EQ(Start(9, 0, 0, 2, 2), DrawingRequestEngine::kNoThread);
 }
@@ -237,7 +240,15 @@ TEST_F(ConcurrentDrawingRequestTest, RectanglesAreClippedToTheBitmap) {
     };
     const Case cases[] = {
         {"inside", true, 2, 3, 4, 5, 0, {2, 3, 4, 5}, {2, 3, 4, 5}},
-        {"past the bottom right corner", true, 28, 30, 1000, 1000, 0, {28, 30, 4, 2}, {28, 30, 4, 2}},
+        {"past the bottom right corner",
+         true,
+         28,
+         30,
+         1000,
+         1000,
+         0,
+         {28, 30, 4, 2},
+         {28, 30, 4, 2}},
         {"negative origin", true, -2, -3, 6, 6, 0, {0, 0, 4, 3}, {0, 0, 4, 3}},
         {"huge width overflowing int", true, 4, 4, 0x7FFFFFFF, 2, 32, {4, 4, 28, 2}, {4, 4, 28, 2}},
         {"decoded narrower than asked", true, 0, 0, 8, 2, 4, {0, 0, 8, 2}, {0, 0, 8, 2}},
@@ -258,8 +269,8 @@ TEST_F(ConcurrentDrawingRequestTest, RectanglesAreClippedToTheBitmap) {
         m_engine->WaitForIdle();
         for (int row = 0; row < 32; ++row) {
             for (int x = 0; x < 32; ++x) {
-                const bool inside = x >= c.drawn.x && x < c.drawn.x + c.drawn.width && row >= c.drawn.y &&
-                                    row < c.drawn.y + c.drawn.height;
+                const bool inside = x >= c.drawn.x && x < c.drawn.x + c.drawn.width &&
+                                    row >= c.drawn.y && row < c.drawn.y + c.drawn.height;
                 ASSERT_EQ(Pixel(x, row), inside ? Drawn(5) : Untouched()) << x << "," << row;
             }
         }
@@ -279,7 +290,8 @@ TEST_F(ConcurrentDrawingRequestTest, RectangleEntirelyOutsideDrawsNothingButPass
 
 TEST_F(ConcurrentDrawingRequestTest, EngineWaitsForFramesInFlightWhenDestroyed) {
     m_engine->SetThreadLimit(4);
-    for (int id = 1; id <= 3; ++id) ASSERT_EQ(Start(id, 0, 0, 4, 4), DrawingRequestEngine::kStarted);
+    for (int id = 1; id <= 3; ++id)
+        ASSERT_EQ(Start(id, 0, 0, 4, 4), DrawingRequestEngine::kStarted);
     std::thread releaser([] {
         std::this_thread::sleep_for(20ms);
         for (int id = 3; id >= 1; --id) g_script.Release(id);

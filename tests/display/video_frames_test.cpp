@@ -32,11 +32,12 @@ std::vector<uint8_t> GreyFrame(int width, int height, int darkRows) {
     vpx_codec_ctx_t codec;
     EXPECT_EQ(vpx_codec_enc_init(&codec, vpx_codec_vp8_cx(), &config, 0), VPX_CODEC_OK);
     vpx_image_t image;
-    vpx_img_wrap(&image, VPX_IMG_FMT_I420, static_cast<unsigned>(width), static_cast<unsigned>(height), 1,
-                 planes.data());
+    vpx_img_wrap(&image, VPX_IMG_FMT_I420, static_cast<unsigned>(width),
+                 static_cast<unsigned>(height), 1, planes.data());
     std::vector<uint8_t> frame(12, 0);
     for (vpx_image_t* input : {&image, static_cast<vpx_image_t*>(nullptr)}) {
-        EXPECT_EQ(vpx_codec_encode(&codec, input, 0, 1, VPX_EFLAG_FORCE_KF, VPX_DL_GOOD_QUALITY), VPX_CODEC_OK);
+        EXPECT_EQ(vpx_codec_encode(&codec, input, 0, 1, VPX_EFLAG_FORCE_KF, VPX_DL_GOOD_QUALITY),
+                  VPX_CODEC_OK);
         vpx_codec_iter_t iterator = nullptr;
         while (const vpx_codec_cx_pkt_t* packet = vpx_codec_get_cx_data(&codec, &iterator)) {
             if (packet->kind != VPX_CODEC_CX_FRAME_PKT) continue;
@@ -51,7 +52,7 @@ std::vector<uint8_t> GreyFrame(int width, int height, int darkRows) {
 }
 
 class VideoFrameTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ResetLogForTesting();
         OpenLog(m_dir.file("log.txt"));
@@ -87,7 +88,8 @@ TEST_F(VideoFrameTest, ImagesAreShownFromTheTopOfTheBitmapWithinBothSizes) {
         const std::vector<uint8_t> frame = GreyFrame(c.width, c.height, c.darkRows);
         ASSERT_EQ(decoder.DecodeFrame(frame.data(), frame.size(), m_fb), 0);
         if (c.depth != 24) {
-            for (size_t i = 0; i < m_fb.Stride() * m_fb.Height(); ++i) ASSERT_EQ(m_fb.Pixels()[i], kUntouched);
+            for (size_t i = 0; i < m_fb.Stride() * m_fb.Height(); ++i)
+                ASSERT_EQ(m_fb.Pixels()[i], kUntouched);
             continue;
         }
         for (int row = 0; row < 32; ++row) {
@@ -116,8 +118,10 @@ TEST_F(VideoFrameTest, FrameSizeIsCheckedAgainstTheLimitAndTheMessage) {
         const char* logged;
     };
     const Case cases[] = {
-        {"4,194,305 bytes: refused", 4'194'305, 4'194'305, 2, "Frame 4194305 data too big for example code buffer\n"},
-        {"4,194,304 bytes: taken, and libvpx's failure reported", 4'194'304, 4'194'304, 0, "Failed to decode frame: "},
+        {"4,194,305 bytes: refused", 4'194'305, 4'194'305, 2,
+         "Frame 4194305 data too big for example code buffer\n"},
+        {"4,194,304 bytes: taken, and libvpx's failure reported", 4'194'304, 4'194'304, 0,
+         "Failed to decode frame: "},
         {"more than the message holds", 100, 99, 2, "header names 100 bytes, the message holds 99"},
     };
     for (const Case& c : cases) {

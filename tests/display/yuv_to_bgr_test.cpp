@@ -10,7 +10,9 @@
 namespace corvane {
 namespace {
 
-int Exact(double value) { return std::clamp(static_cast<int>(std::lround(value)), 0, 255); }
+int Exact(double value) {
+    return std::clamp(static_cast<int>(std::lround(value)), 0, 255);
+}
 
 TEST(YuvToBgrTest, EveryYuvTripleIsWithinOneUnitOfTheFormula) {
     // One row holds every Y value; each row pairs it with one U and one V, so the sweep covers
@@ -44,7 +46,8 @@ TEST(YuvToBgrTest, EveryYuvTripleIsWithinOneUnitOfTheFormula) {
 TEST(YuvToBgrTest, ChromaIsSharedByPixelPairsAndRowPairsAndTheFourthByteIsKept) {
     // A 5 x 3 image: odd width and height, chroma of 3 x 2 samples, distinct everywhere.
     constexpr int kWidth = 5, kHeight = 3;
-    const uint8_t y[kHeight][kWidth] = {{10, 60, 110, 160, 210}, {20, 70, 120, 170, 220}, {30, 80, 130, 180, 230}};
+    const uint8_t y[kHeight][kWidth] = {
+        {10, 60, 110, 160, 210}, {20, 70, 120, 170, 220}, {30, 80, 130, 180, 230}};
     const uint8_t u[2][3] = {{40, 128, 200}, {90, 10, 250}};
     const uint8_t v[2][3] = {{220, 128, 30}, {5, 180, 128}};
     const YuvPlanes planes{&y[0][0], &u[0][0], &v[0][0], kWidth, 3, 3};

@@ -24,19 +24,23 @@ namespace {
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 // libjpeg-turbo's own decode of the last JFIF frame, red, green, blue.
 std::vector<uint8_t> JfifReference(const std::vector<uint8_t>& jfif) {
     std::vector<uint8_t> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
     tjhandle handle = tjInitDecompress();
-    const int result = tjDecompress2(handle, jfif.data(), static_cast<unsigned long>(jfif.size()), rgb.data(),
-                                     kWidth, 0, kHeight, TJPF_RGB, 0);
+    const int result = tjDecompress2(handle, jfif.data(), static_cast<unsigned long>(jfif.size()),
+                                     rgb.data(), kWidth, 0, kHeight, TJPF_RGB, 0);
     tjDestroy(handle);
     return result == 0 ? rgb : std::vector<uint8_t>{};
 }
 
-uint8_t Channel(double value) { return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
+uint8_t Channel(double value) {
+    return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+}
 
 // libvpx's own decode of the whole stream, converted with the real-valued formula.
 std::vector<uint8_t> VideoReference(const std::vector<std::vector<uint8_t>>& frames) {
@@ -44,8 +48,8 @@ std::vector<uint8_t> VideoReference(const std::vector<std::vector<uint8_t>>& fra
     if (vpx_codec_dec_init(&codec, vpx_codec_vp8_dx(), nullptr, 0) != VPX_CODEC_OK) return {};
     std::vector<uint8_t> rgb;
     for (const std::vector<uint8_t>& frame : frames) {
-        if (vpx_codec_decode(&codec, frame.data() + 12, static_cast<unsigned>(frame.size() - 12), nullptr, 0) !=
-            VPX_CODEC_OK) {
+        if (vpx_codec_decode(&codec, frame.data() + 12, static_cast<unsigned>(frame.size() - 12),
+                             nullptr, 0) != VPX_CODEC_OK) {
             break;
         }
         vpx_codec_iter_t iterator = nullptr;
@@ -75,9 +79,12 @@ struct DrawingCase {
     int tolerance;     // per channel, against the library's own decode
 };
 
-void PrintTo(const DrawingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DrawingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
-class DrawingEndToEndTest : public EndToEndTest, public ::testing::WithParamInterface<DrawingCase> {};
+class DrawingEndToEndTest : public EndToEndTest,
+                            public ::testing::WithParamInterface<DrawingCase> {};
 
 TEST_P(DrawingEndToEndTest, ScreenMatchesTheLibrarysOwnDecode) {
     const DrawingCase& c = GetParam();
@@ -85,12 +92,13 @@ TEST_P(DrawingEndToEndTest, ScreenMatchesTheLibrarysOwnDecode) {
     if (c.movingFrames == 0) {
         server.push_back("--static");
     } else {
-        server.insert(server.end(), {"--frames", std::to_string(c.movingFrames), "--frame-interval", "20"});
+        server.insert(server.end(),
+                      {"--frames", std::to_string(c.movingFrames), "--frame-interval", "20"});
     }
     ASSERT_TRUE(StartServer(server));
     const std::string shot = m_dir.file("shot.png");
-    ClientRun run = RunClient({"--exit-after-frames", std::to_string(c.movingFrames + 1), "--exit-after", "30",
-                               "--screenshot", shot},
+    ClientRun run = RunClient({"--exit-after-frames", std::to_string(c.movingFrames + 1),
+                               "--exit-after", "30", "--screenshot", shot},
                               ConnectionFile());
     EXPECT_EQ(run.exitCode, 0) << run.log;
 
@@ -104,11 +112,13 @@ TEST_P(DrawingEndToEndTest, ScreenMatchesTheLibrarysOwnDecode) {
     testserver::DrawingStream stream(desktop, c.compform);
     std::vector<std::vector<uint8_t>> frames;
     for (int frame = 0; frame <= c.movingFrames; ++frame) frames.push_back(stream.Frame(frame));
-    const std::vector<uint8_t> expected =
-        c.compform == testserver::kCompformVideo ? VideoReference(frames) : JfifReference(frames.back());
+    const std::vector<uint8_t> expected = c.compform == testserver::kCompformVideo
+                                              ? VideoReference(frames)
+                                              : JfifReference(frames.back());
     ASSERT_EQ(image.rgb.size(), expected.size());
     int worst = 0;
-    for (size_t i = 0; i < expected.size(); ++i) worst = std::max(worst, std::abs(image.rgb[i] - expected[i]));
+    for (size_t i = 0; i < expected.size(); ++i)
+        worst = std::max(worst, std::abs(image.rgb[i] - expected[i]));
     EXPECT_LE(worst, c.tolerance) << "largest channel difference from the library's decode";
 
     EXPECT_TRUE(Contains(run.log, "Received Drawing Request: 640x480 @ 0,0 : ")) << run.log;
@@ -119,10 +129,11 @@ TEST_P(DrawingEndToEndTest, ScreenMatchesTheLibrarysOwnDecode) {
 
 // JFIF: the restricted decoder and libjpeg-turbo may round the upsampled chroma differently.
 // Video: the fixed-point conversion is within one unit of the formula.
-INSTANTIATE_TEST_SUITE_P(Frames, DrawingEndToEndTest,
-                         ::testing::Values(DrawingCase{"Jfif101", 101, 0, 2}, DrawingCase{"Jfif102Moving", 102, 4, 2},
-                                           DrawingCase{"Video201", 201, 0, 1}, DrawingCase{"Video201Moving", 201, 4, 1}),
-                         [](const ::testing::TestParamInfo<DrawingCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Frames, DrawingEndToEndTest,
+    ::testing::Values(DrawingCase{"Jfif101", 101, 0, 2}, DrawingCase{"Jfif102Moving", 102, 4, 2},
+                      DrawingCase{"Video201", 201, 0, 1}, DrawingCase{"Video201Moving", 201, 4, 1}),
+    [](const ::testing::TestParamInfo<DrawingCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace corvane::test

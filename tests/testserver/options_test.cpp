@@ -43,11 +43,19 @@ TEST(OptionsTest, RefusesBadArguments) {
         {"--frobnicate"},        {"--port"},          {"--port", "65536"},       {"--session-count", "61"},
         {"--envelope", "zip"},   {"--user", "nocolon"}, {"--user", ":pw"},      {"--geometry", "5000x10"},
         {"--geometry", "800"},   {"--frames", "-1"},  {"--entry-size", "0"},     {"--frame-interval", "0"},
-        {"--compform", "0"},     {"--compform", "13"},
+        {"--compform", "0"},     {"--compform", "13"},    {"--compform", "100"},     {"--compform", "202"},
         {"--compform", "6", "--envelope", "compext"}, {"--envelope", "compext", "--compform", "9"},
     };
     for (const auto& arguments : bad) {
         EXPECT_NE(ParseCommandLine(arguments).error, "") << arguments[0];
+    }
+}
+
+TEST(OptionsTest, TakesTheDrawingRequestCompforms) {
+    for (const char* compform : {"101", "102", "201"}) {
+        const CommandLine c = ParseCommandLine({"--compform", compform});
+        EXPECT_EQ(c.error, "") << compform;
+        EXPECT_EQ(c.options.compform, static_cast<uint32_t>(std::stoul(compform)));
     }
 }
 

@@ -28,7 +28,9 @@ constexpr unsigned kMaxQuantizer = 24;
 // the machine's load.
 constexpr int kSpeed = -8;
 
-uint8_t Clamp(double value) { return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
+uint8_t Clamp(double value) {
+    return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+}
 
 }  // namespace
 
@@ -89,7 +91,8 @@ DrawingStream::DrawingStream(const Desktop& desktop, uint32_t compform)
     config.kf_mode = VPX_KF_DISABLED;  // one key frame, at the start
     if (vpx_codec_enc_init(&m_vp8->codec, vpx_codec_vp8_cx(), &config, 0) != VPX_CODEC_OK) return;
     m_vp8->ready = true;
-    vpx_codec_control(&m_vp8->codec, VP8E_SET_TOKEN_PARTITIONS, static_cast<int>(VP8_TWO_TOKENPARTITION));
+    vpx_codec_control(&m_vp8->codec, VP8E_SET_TOKEN_PARTITIONS,
+                      static_cast<int>(VP8_TWO_TOKENPARTITION));
     vpx_codec_control(&m_vp8->codec, VP8E_SET_CPUUSED, kSpeed);
     vpx_codec_control(&m_vp8->codec, VP8E_SET_CQ_LEVEL, static_cast<unsigned>(kMinQuantizer));
 }
@@ -116,11 +119,12 @@ std::vector<uint8_t> DrawingStream::Frame(int frame) {
     if (!m_vp8 || !m_vp8->ready) return {};
     std::vector<uint8_t> planes = DesktopI420(m_desktop, frame);
     vpx_image_t image;
-    if (!vpx_img_wrap(&image, VPX_IMG_FMT_I420, static_cast<unsigned>(width), static_cast<unsigned>(height), 1,
-                      planes.data())) {
+    if (!vpx_img_wrap(&image, VPX_IMG_FMT_I420, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height), 1, planes.data())) {
         return {};
     }
-    if (vpx_codec_encode(&m_vp8->codec, &image, frame, 1, 0, VPX_DL_REALTIME) != VPX_CODEC_OK) return {};
+    if (vpx_codec_encode(&m_vp8->codec, &image, frame, 1, 0, VPX_DL_REALTIME) != VPX_CODEC_OK)
+        return {};
     std::vector<uint8_t> out(kVideoHeaderSize, 0);
     vpx_codec_iter_t iterator = nullptr;
     while (const vpx_codec_cx_pkt_t* packet = vpx_codec_get_cx_data(&m_vp8->codec, &iterator)) {
@@ -146,11 +150,14 @@ std::vector<uint8_t> DrawingStream::Body(int frame) {
     StoreField<uint32_t>(header, RecordHeaderLayout::kDepth, kDepth24);
     RecordHeaderToWire(header);
     uint8_t* record = body.data() + kRecordHeaderSize;
-    StoreField<uint32_t>(record, DrawingRequestLayout::kDataSize, static_cast<uint32_t>(data.size()));
+    StoreField<uint32_t>(record, DrawingRequestLayout::kDataSize,
+                         static_cast<uint32_t>(data.size()));
     StoreField<uint32_t>(record, DrawingRequestLayout::kX, 0);
     StoreField<uint32_t>(record, DrawingRequestLayout::kY, 0);
-    StoreField<uint32_t>(record, DrawingRequestLayout::kWidth, static_cast<uint32_t>(m_desktop.Width()));
-    StoreField<uint32_t>(record, DrawingRequestLayout::kHeight, static_cast<uint32_t>(m_desktop.Height()));
+    StoreField<uint32_t>(record, DrawingRequestLayout::kWidth,
+                         static_cast<uint32_t>(m_desktop.Width()));
+    StoreField<uint32_t>(record, DrawingRequestLayout::kHeight,
+                         static_cast<uint32_t>(m_desktop.Height()));
     RecordToWire(record, ZRPPROTOCOL_MH_MESSDRRQ, kRecordSize);
     std::memcpy(record + kRecordSize, data.data(), data.size());
     return body;

@@ -4,9 +4,9 @@
 //
 // The VP8 stream is a real video: one encoder per stream, key frame first, then inter
 // frames, with two token partitions so the client's decoder threads have work to share.
-// Encoding is deterministic (one encoder thread, a fixed speed), so a test can build the same stream and
-// decode it itself. The desktop's colours go to 4:2:0 with the inverse of the conversion the
-// client applies (Y = 0.299 R + 0.587 G + 0.114 B, U = 0.492 (B - Y), V = 0.877 (R - Y)).
+// Encoding is deterministic (one encoder thread, a fixed speed), so a test can build the same
+// stream and decode it itself. The desktop's colours go to 4:2:0 with the inverse of the conversion
+// the client applies (Y = 0.299 R + 0.587 G + 0.114 B, U = 0.492 (B - Y), V = 0.877 (R - Y)).
 //
 // A DrawingStream belongs to one thread.
 #pragma once
@@ -31,7 +31,7 @@ inline constexpr int kDrawingJfifQuality = 85;
 [[nodiscard]] std::vector<uint8_t> DesktopI420(const Desktop& desktop, int frame);
 
 class DrawingStream {
-public:
+  public:
     DrawingStream(const Desktop& desktop, uint32_t compform);
     ~DrawingStream();
     DrawingStream(const DrawingStream&) = delete;
@@ -46,7 +46,7 @@ public:
     // 20-byte drawing-request record covering the desktop, then Frame(frame). Empty on failure.
     [[nodiscard]] std::vector<uint8_t> Body(int frame);
 
-private:
+  private:
     struct Vp8;
     const Desktop& m_desktop;
     const uint32_t m_compform;

@@ -14,13 +14,6 @@ constexpr size_t kImageRecordSize = 8;
 constexpr size_t kRectangleHeaderSize = 20;
 constexpr uint32_t kJpegDepth = 24;
 
-void PutBE32(uint8_t* at, uint32_t value) {
-    at[0] = static_cast<uint8_t>(value >> 24);
-    at[1] = static_cast<uint8_t>(value >> 16);
-    at[2] = static_cast<uint8_t>(value >> 8);
-    at[3] = static_cast<uint8_t>(value);
-}
-
 }  // namespace
 
 bool IsJpegCompform(uint32_t compform) { return compform >= 10 && compform <= 12; }

@@ -25,13 +25,6 @@ constexpr size_t kCodeOffset = 0;
 constexpr size_t kArgumentOffset = 4;
 constexpr size_t kSecondArgumentOffset = 8;
 
-void PutBE32(uint8_t* at, uint32_t value) {
-    at[0] = static_cast<uint8_t>(value >> 24);
-    at[1] = static_cast<uint8_t>(value >> 16);
-    at[2] = static_cast<uint8_t>(value >> 8);
-    at[3] = static_cast<uint8_t>(value);
-}
-
 // A body of record header and record of `type`, both converted to wire order, with room
 // for `payloadSize` more bytes behind them.
 std::vector<uint8_t> Body(int32_t type, const uint8_t* record, size_t recordSize, size_t payloadSize,

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "protocol/records.h"
+
 namespace corvane::testserver {
 
 namespace {
@@ -29,13 +31,6 @@ constexpr uint32_t kSessionType = 1;
 constexpr int32_t kFirstAnnouncedId = 11;
 // Announced sessions started an hour apart on a fixed day, so lists are reproducible.
 constexpr int64_t kAnnouncedStart = 1'700'000'000;
-
-void PutBE32(uint8_t* at, uint32_t value) {
-    at[0] = static_cast<uint8_t>(value >> 24);
-    at[1] = static_cast<uint8_t>(value >> 16);
-    at[2] = static_cast<uint8_t>(value >> 8);
-    at[3] = static_cast<uint8_t>(value);
-}
 
 ServerSession Synthetic(int32_t id, const SessionGeometry& geometry) {
     ServerSession session;
