@@ -35,12 +35,14 @@ constexpr int kQuitGraceMilliseconds = 3000;
 QtHost::QtHost() {
     qApp->installEventFilter(this);
     SetErrorBoxHandler([this](const std::string& caption, const std::string& text) { MessageBox(caption, text); });
-    // Decoder threads report without waiting for a person: the box opens on its own.
+    // Decoder threads report without waiting for a person: the box opens on its own. A
+    // stream of bad frames shows one box at a time; the log has every record.
     SetPostErrorBoxHandler([this](const std::string& caption, const std::string& text) {
         PostToGui([this, caption = QString::fromStdString(caption), text = QString::fromStdString(text)] {
-            auto* box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, m_window);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->show();
+            if (m_postedBox) return;
+            m_postedBox = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, m_window);
+            m_postedBox->setAttribute(Qt::WA_DeleteOnClose);
+            m_postedBox->show();
         });
     });
 }

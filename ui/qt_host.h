@@ -4,6 +4,7 @@
 // burst of updates costs one paint, never a queue that grows.
 #pragma once
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QRegion>
@@ -80,6 +81,7 @@ private:
     QPointer<MainWindow> m_window;
     QPointer<ProgressWindow> m_progress;
     QPointer<StatisticsWindow> m_statistics;
+    QPointer<QMessageBox> m_postedBox;
     bool m_swallowAltEnterRelease = false;
     std::chrono::steady_clock::time_point m_lastFlush;
     bool m_flushTimerActive = false;
