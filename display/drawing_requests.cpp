@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "config/log.h"
+#include "display/bgr_rows.h"
 #include "display/jfif_decoder.h"
 
 namespace corvane {
@@ -27,22 +28,6 @@ long long Frame(uint64_t frame) {
 constexpr int kInputBytesPerPixel = 3;
 constexpr int kBitmapBytesPerPixel = 4;
 
-// Blue, green, red into bytes 0..2 of each 4-byte pixel; byte 3 (a multimode pixel's
-// colour-table index) is kept. Each source pixel is read as one 32-bit word whose top byte
-// (the next pixel's blue) is masked off; the last pixel, whose word would reach past the
-// row, is read byte by byte.
-void CopyRow(const uint8_t* __restrict in, uint8_t* __restrict out, size_t pixels) {
-    if (pixels == 0) return;
-    auto* __restrict pixel = reinterpret_cast<uint32_t*>(out);
-    for (size_t i = 0; i + 1 < pixels; ++i) {
-        uint32_t word;
-        std::memcpy(&word, in + 3 * i, sizeof word);
-        pixel[i] = (pixel[i] & 0xFF000000u) | (word & 0x00FFFFFFu);
-    }
-    const uint8_t* last = in + 3 * (pixels - 1);
-    pixel[pixels - 1] = (pixel[pixels - 1] & 0xFF000000u) | static_cast<uint32_t>(last[0]) |
-                        static_cast<uint32_t>(last[1]) << 8 | static_cast<uint32_t>(last[2]) << 16;
-}
 
 }  // namespace
 
@@ -271,7 +256,7 @@ void DrawingRequestEngine::Display(Worker& worker, int decodedWidth, int decodeM
             // past its end.
             const size_t from = static_cast<size_t>(row - job.y) * sourceStride + sourceColumn;
             if (from + columns * kInputBytesPerPixel > worker.pixels.size()) break;
-            CopyRow(pixels + from,
+            CopyBgrRowToPixels(pixels + from,
                     m_frameBuffer.Pixels() + static_cast<size_t>(row) * m_frameBuffer.Stride() +
                         static_cast<size_t>(left) * kBitmapBytesPerPixel,
                     columns);
