@@ -219,33 +219,17 @@ int DrawPaletteChunkRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, 
         return 0;
     }
 
-    RectangleReader reader(record, size);
-    RepaintArea area;
     WorkingPalette palette{};
-    int drawn = 0;
-    {
-        std::lock_guard lock(frameBuffer.Mutex());
-        if (!frameBuffer.Valid() || frameBuffer.BytesPerPixel() != TargetPixelSize(depth)) {
-            DebugPrint(0, "Palette-chunk update in depth %d does not fit a frame buffer of %d bytes per pixel: nothing drawn\n",
-                       depth, frameBuffer.BytesPerPixel());
-            return 0;
-        }
-        UpdateRectangle rect;
-        while (reader.Next(rect)) {
-            if (!RectangleInside(frameBuffer, rect)) continue;
+    return DrawEachRectangle(
+        frameBuffer, events, record, size, "Palette-chunk", depth, TargetPixelSize(depth), [&](const UpdateRectangle& rect) {
             const char* problem = "";
             uint64_t reached = 0;
             if (!DrawRectangle(frameBuffer, rect, depth, palette, problem, reached)) {
                 DebugPrint(0, "Palette-chunk rectangle %dx%d @ %d,%d (%zu data bytes): %s before its last pixel; the rest is left as it was\n",
                            rect.width, rect.height, rect.x, rect.y, rect.size, problem);
             }
-            if (reached == 0) continue;
-            area.Add(rect);
-            ++drawn;
-        }
-    }
-    area.Request(events);
-    return drawn;
+            return reached != 0;
+        });
 }
 
 }  // namespace corvane

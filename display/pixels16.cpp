@@ -108,34 +108,18 @@ int DrawPixel16Rectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const
         return 0;
     }
 
-    RectangleReader reader(record, size);
-    RepaintArea area;
-    int drawn = 0;
-    {
-        std::lock_guard lock(frameBuffer.Mutex());
-        if (!frameBuffer.Valid() || frameBuffer.BytesPerPixel() != TargetPixelSize(depth)) {
-            DebugPrint(0, "16-bit pixel update in depth %d does not fit a frame buffer of %d bytes per pixel: nothing drawn\n",
-                       depth, frameBuffer.BytesPerPixel());
-            return 0;
-        }
-        UpdateRectangle rect;
-        while (reader.Next(rect)) {
-            if (!RectangleInside(frameBuffer, rect)) continue;
+    return DrawEachRectangle(
+        frameBuffer, events, record, size, "16-bit pixel", depth, TargetPixelSize(depth), [&](const UpdateRectangle& rect) {
             const uint64_t needed = uint64_t(rect.width) * uint64_t(rect.height);
             const uint64_t pixels = std::min<uint64_t>(needed, rect.size / static_cast<size_t>(sourceSize));
             if (pixels < needed) {
                 DebugPrint(0, "16-bit pixel rectangle %dx%d @ %d,%d has %zu data bytes for %llu pixels: drawn up to its end\n",
-                           rect.width, rect.height, rect.x, rect.y, rect.size,
-                           static_cast<unsigned long long>(needed));
+                           rect.width, rect.height, rect.x, rect.y, rect.size, static_cast<unsigned long long>(needed));
             }
-            if (pixels == 0) continue;
+            if (pixels == 0) return false;
             DrawRectangle(frameBuffer, rect, pixels, depth);
-            area.Add(rect);
-            ++drawn;
-        }
-    }
-    area.Request(events);
-    return drawn;
+            return true;
+        });
 }
 
 }  // namespace corvane

@@ -102,34 +102,16 @@ int DrawRawRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uin
         return 0;
     }
 
-    RectangleReader reader(record, size);
-    RepaintArea area;
-    int drawn = 0;
-    {
-        std::lock_guard lock(frameBuffer.Mutex());
-        // A pixel of another size would land between the buffer's pixels, or past its rows.
-        if (!frameBuffer.Valid() || frameBuffer.BytesPerPixel() != pixelSize) {
-            DebugPrint(0, "Raw update in depth %d does not fit a frame buffer of %d bytes per pixel: nothing drawn\n",
-                       depth, frameBuffer.BytesPerPixel());
-            return 0;
+    return DrawEachRectangle(frameBuffer, events, record, size, "Raw", depth, pixelSize, [&](const UpdateRectangle& rect) {
+        const uint64_t needed = uint64_t(rect.width) * uint64_t(rect.height) * uint64_t(pixelSize);
+        if (rect.size < needed) {
+            DebugPrint(0, "Raw rectangle %dx%d @ %d,%d has %zu data bytes, needs %llu: skipped\n", rect.width,
+                       rect.height, rect.x, rect.y, rect.size, static_cast<unsigned long long>(needed));
+            return false;
         }
-        UpdateRectangle rect;
-        while (reader.Next(rect)) {
-            if (!RectangleInside(frameBuffer, rect)) continue;
-            const uint64_t needed = uint64_t(rect.width) * uint64_t(rect.height) * uint64_t(pixelSize);
-            if (rect.size < needed) {
-                DebugPrint(0, "Raw rectangle %dx%d @ %d,%d has %zu data bytes, needs %llu: skipped\n",
-                           rect.width, rect.height, rect.x, rect.y, rect.size,
-                           static_cast<unsigned long long>(needed));
-                continue;
-            }
-            DrawRectangle(frameBuffer, rect, depth);
-            area.Add(rect);
-            ++drawn;
-        }
-    }
-    area.Request(events);
-    return drawn;
+        DrawRectangle(frameBuffer, rect, depth);
+        return true;
+    });
 }
 
 }  // namespace corvane

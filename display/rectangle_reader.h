@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
+#include "config/log.h"
 #include "display/display_events.h"
 #include "display/frame_buffer.h"
 
@@ -66,5 +68,34 @@ private:
     int32_t m_right = 0;
     int32_t m_bottom = 0;
 };
+
+// The outer loop of a rectangle decoder. Under the frame-buffer lock, and only when the
+// buffer's pixels are `pixelSize` bytes (a pixel of another size would land between them, or
+// past their rows), hands every rectangle that lies inside the buffer to `draw`, which says
+// whether it drew any of it; then one repaint covers what was drawn. `name` begins the log
+// record of a buffer that does not fit ("Raw", ...). Returns the rectangles drawn.
+template <typename Draw>
+int DrawEachRectangle(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record, size_t size,
+                      const char* name, int depth, int pixelSize, Draw&& draw) {
+    RectangleReader reader(record, size);
+    RepaintArea area;
+    int drawn = 0;
+    {
+        std::lock_guard lock(frameBuffer.Mutex());
+        if (!frameBuffer.Valid() || frameBuffer.BytesPerPixel() != pixelSize) {
+            DebugPrint(0, "%s update in depth %d does not fit a frame buffer of %d bytes per pixel: nothing drawn\n",
+                       name, depth, frameBuffer.BytesPerPixel());
+            return 0;
+        }
+        UpdateRectangle rect;
+        while (reader.Next(rect)) {
+            if (!RectangleInside(frameBuffer, rect) || !draw(rect)) continue;
+            area.Add(rect);
+            ++drawn;
+        }
+    }
+    area.Request(events);
+    return drawn;
+}
 
 }  // namespace corvane
