@@ -177,7 +177,9 @@ TEST_F(SiteSettingsTest, LocatingFailuresFallBackToDefaults) {
         m_mailbox.Post(0, "");
         EXPECT_EQ(Load(Registry(c.productKey, c.qelini ? Installed() : "", m_install)), 1);
         EXPECT_EQ(m_mailbox.Last().text, c.message);
-        if (c.noDocuments) EXPECT_EQ(m_settings.configDirectory, m_install);
+        if (c.noDocuments) {
+            EXPECT_EQ(m_settings.configDirectory, m_install);
+        }
         SetUp();
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <ctime>
 #include <future>
@@ -14,6 +15,7 @@
 #include "crypto/payload_cipher.h"
 #include "crypto/payload_key.h"
 #include "protocol/loopback_peer.h"
+#include "protocol/records.h"
 #include "protocol/stream_link.h"
 #include "support/temp_dir.h"
 
@@ -47,8 +49,9 @@ Bytes BigEndian(uint32_t value) {
 // The wire form without the cipher: big-endian length and stream, XORed with the key from
 // index 0 on.
 Bytes ScrambledWireForm(const Bytes& stream) {
-    Bytes wire = BigEndian(static_cast<uint32_t>(stream.size()));
-    wire.insert(wire.end(), stream.begin(), stream.end());
+    Bytes wire(4 + stream.size());
+    PutBE32(wire.data(), static_cast<uint32_t>(stream.size()));
+    std::copy(stream.begin(), stream.end(), wire.begin() + 4);
     for (size_t i = 0; i < wire.size(); ++i) wire[i] ^= kSharedScrambleKey[i % 64];
     return wire;
 }
