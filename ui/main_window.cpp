@@ -11,9 +11,9 @@
 #include <QScreen>
 
 #include "config/log.h"
+#include "session/monitor_layout.h"
 #include "ui/exit_dialog.h"
 #include "ui/help.h"
-#include "session/monitor_layout.h"
 #include "ui/screens.h"
 #include "ui/window_geometry.h"
 
@@ -87,8 +87,7 @@ void MainWindow::ShowForSession() {
     const int desktopWidth = m_facts.fullScreenSession ? monitors.virtualWidth : work.width();
     const int desktopHeight = m_facts.fullScreenSession ? monitors.virtualHeight : work.height();
     DebugPrint(56, "** This desktop is %dx%d\n", desktopWidth, desktopHeight);
-    // The window never needs to be larger than the session and its menu bar: the layout
-    // carries the view's limit up to the window.
+    // The window never needs to be larger than the session and its menu bar.
     const QSize needed = FramedSize();
     setMaximumSize(needed);
     DebugPrint(56, "** Window rect needs to be %dx%d\n", needed.width(), needed.height());
@@ -97,6 +96,8 @@ void MainWindow::ShowForSession() {
                     monitors.virtualWidth, monitors.virtualHeight, m_facts.fullScreenSession);
     resize(placement.maxWidth, placement.maxHeight);
     move(placement.x, placement.y);
+    // Where the framed window goes when a full-screen session leaves full screen.
+    m_windowGeometry = QRect(placement.x, placement.y, placement.maxWidth, placement.maxHeight);
     if (m_facts.fullScreenSession) {
         ToggleFullScreen();
     } else {

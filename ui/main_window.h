@@ -14,8 +14,6 @@ class QAction;
 
 namespace corvane {
 
-class StatisticsWindow;
-
 // The title before the login sets the session's.
 inline constexpr const char* kInitialTitle = "Corvane Display Client";
 

@@ -182,6 +182,21 @@ private slots:
         QCOMPARE(window.geometry().size(), framed.size());
     }
 
+    void FullScreenSessionStartsFullScreenAndCanLeaveIt() {
+        FrameBuffer buffer;
+        QVERIFY(buffer.CreateWorkBitmap(300, 200, 24, true));
+        FakeCommands commands;
+        commands.facts.fullScreenSession = true;
+        MainWindow window(buffer, commands);
+        window.ShowForSession();
+        QVERIFY(window.FullScreenShown());
+        window.ToggleFullScreen();
+        QVERIFY(!window.FullScreenShown());
+        // Back to the framed size the session needs, not to an empty rectangle.
+        QCOMPARE(window.geometry().width(), 300);
+        QVERIFY(window.geometry().height() > 200);
+    }
+
     void PaintsTheFrameBufferInEitherOrientation_data() {
         QTest::addColumn<bool>("topDown");
         QTest::newRow("top-down") << true;
