@@ -25,7 +25,7 @@ void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 int CDisplayClientApp::ErrorRoutine(const std::string& text, bool wait) {
     DebugPrint(0, "%s\n", text.c_str());
     m_mailbox.PostError(text);
-    m_host.ShowProgress(true);
+    m_host.ShowFatalError();
     m_host.Beep(0, 0);
     if (wait) m_host.PauseForUser(10000);
     return kExitError;

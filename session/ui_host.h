@@ -41,6 +41,8 @@ public:
     // The progress window: shown or hidden; the notice left on it when a session was lost or
     // closed, with its Exit button (the user's press of Exit ends the client).
     virtual void ShowProgress(bool shown) = 0;
+    // The client ends on an error just posted: the progress window offers Exit.
+    virtual void ShowFatalError() { ShowProgress(true); }
     virtual void ShowSessionEndNotice(const std::string& title, const std::string& line) = 0;
 
     // Minimises the main window and the pop-up windows.

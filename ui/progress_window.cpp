@@ -147,6 +147,11 @@ void ProgressWindow::ShowCentred() {
     activateWindow();
 }
 
+void ProgressWindow::OfferExit() {
+    m_button->setText("Exit");
+    ShowCentred();
+}
+
 void ProgressWindow::ShowSessionEndNotice(const QString& title, const QString& line) {
     for (QLabel* label : m_lines) label->clear();
     m_lines[kLineLoggingOn]->setText(line);

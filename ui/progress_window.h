@@ -27,6 +27,9 @@ public:
 
     // Shows the window in the middle of the screen's work area.
     void ShowCentred();
+    // The client is about to end on an error: the button becomes "Exit" and the window
+    // comes forward; the error line arrives through the mailbox.
+    void OfferExit();
     // A session has ended: empties the lines, puts `line` into the log-on line, sets the
     // title, offers the Exit button, shows and centres the window and beeps.
     void ShowSessionEndNotice(const QString& title, const QString& line);

@@ -196,6 +196,12 @@ void QtHost::ShowProgress(bool shown) {
     });
 }
 
+void QtHost::ShowFatalError() {
+    PostToGui([this] {
+        if (m_progress) m_progress->OfferExit();
+    });
+}
+
 void QtHost::ShowSessionEndNotice(const std::string& title, const std::string& line) {
     PostToGui([this, title = QString::fromStdString(title), line = QString::fromStdString(line)] {
         if (m_progress) m_progress->ShowSessionEndNotice(title, line);

@@ -49,6 +49,7 @@ public:
     [[nodiscard]] bool ProjectIdentificationDialog(ClientSettings& settings) override;
     [[nodiscard]] int SessionControlDialog(const SessionTable& sessions) override;
     void ShowProgress(bool shown) override;
+    void ShowFatalError() override;
     void ShowSessionEndNotice(const std::string& title, const std::string& line) override;
     void Minimise() override;
     void PauseForUser(int milliseconds) override;

@@ -158,6 +158,9 @@ private slots:
         mailbox.PostError("Error: refused");
         QTRY_VERIFY_WITH_TIMEOUT(!window.Button()->isHidden(), 250);
         QCOMPARE(window.Button()->text(), QString("Cancel"));
+        // An error the client ends on offers Exit.
+        window.OfferExit();
+        QCOMPARE(window.Button()->text(), QString("Exit"));
 
         QSignalSpy exits(&window, &ProgressWindow::exitRequested);
         window.Button()->click();
