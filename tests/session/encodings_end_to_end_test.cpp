@@ -22,7 +22,7 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 struct EncodingCase {
     const char* name;
     std::string compform;
-    int depth;        // 8 or 24: what the test server grants
+    int depth;        // 8, 16 or 24: what the test server grants
     int movingFrames; // updates after the first picture; the screen then shows this frame
     std::string envelope = "compstd";
     bool fiveBitChannels = false;  // 16-bit pixels keep the top 5 bits of each channel
@@ -43,7 +43,9 @@ TEST_P(EncodingsEndToEndTest, ScreenEqualsTheServersDesktop) {
     }
     ASSERT_TRUE(StartServer(server));
     const std::string shot = m_dir.file("shot.png");
-    const std::string depthLines = c.depth == 8 ? "DisplayDepth 8\r\nDisplayVisual 3\r\n" : "";
+    const std::string depthLines = c.depth == 8    ? "DisplayDepth 8\r\nDisplayVisual 3\r\n"
+                                   : c.depth == 16 ? "DisplayDepth 16\r\nDisplayVisual 4\r\n"
+                                                   : "";
     ClientRun run = RunClient({"--exit-after-frames", std::to_string(c.movingFrames + 1), "--exit-after", "30",
                                "--screenshot", shot},
                               ConnectionFile(depthLines));
@@ -56,6 +58,10 @@ TEST_P(EncodingsEndToEndTest, ScreenEqualsTheServersDesktop) {
     std::vector<uint8_t> expected = testserver::RenderDesktopRgb({kWidth, kHeight, c.depth, 1}, c.movingFrames);
     if (c.fiveBitChannels) {
         for (uint8_t& channel : expected) channel &= 0xF8;
+    }
+    if (c.depth == 16) {
+        // Five bits a channel, shown widened to eight.
+        for (uint8_t& channel : expected) channel = static_cast<uint8_t>((channel & 0xF8) | channel >> 5);
     }
     ASSERT_EQ(image.rgb.size(), expected.size());
     size_t differing = 0;
@@ -79,6 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
                       EncodingCase{"Pixels16In24", "7", 24, 0, "compstd", true},
                       EncodingCase{"Pixels16In24Moving", "8", 24, 3, "compstd", true},
                       EncodingCase{"Pixels16In8", "7", 8, 0}, EncodingCase{"Pixels16In8Moving", "8", 8, 3},
+                      EncodingCase{"Raw16", "4", 16, 0}, EncodingCase{"Raw16Moving", "5", 16, 3},
+                      EncodingCase{"PaletteChunks16Moving", "2", 16, 3},
+                      EncodingCase{"Pixels16In16Moving", "8", 16, 3},
                       EncodingCase{"Planar24", "6", 24, 0}, EncodingCase{"Planar24Moving", "9", 24, 3},
                       EncodingCase{"Planar24PlainEnvelope", "6", 24, 3, "plain"},
                       EncodingCase{"PaletteChunks24Compext", "2", 24, 3, "compext"}),

@@ -168,6 +168,7 @@ Desktop::Desktop(const DesktopLayout& layout)
     : m_width(std::clamp(layout.width, 1, kMaxDesktopWidth)),
       m_height(std::clamp(layout.height, 1, kMaxDesktopHeight)),
       m_indexed(layout.depth == 8),
+      m_sixteenBit(layout.depth == 16),
       m_boxSize(std::min({kBoxSize, m_width, m_height})) {
     Canvas canvas(m_width, m_height);
     DrawBackground(canvas, m_width, m_height, layout.seed);

@@ -9,7 +9,8 @@
 // frame 0 for the whole session.
 //
 // Depth 8 draws colour-table indices (DesktopColourTable; never index 255, which the raw
-// encoding reserves for "unchanged"); any other depth draws 24-bit colours.
+// encoding reserves for "unchanged"); any other depth draws 24-bit colours, which a 16-bit
+// session receives cut to 5 bits a channel.
 //
 // A Desktop is immutable once built: any number of threads may read it.
 #pragma once
@@ -60,6 +61,7 @@ class Desktop {
     [[nodiscard]] int Width() const { return m_width; }
     [[nodiscard]] int Height() const { return m_height; }
     [[nodiscard]] bool Indexed() const { return m_indexed; }
+    [[nodiscard]] bool SixteenBit() const { return m_sixteenBit; }
 
     // The pixel at (x, y), inside the desktop, in frame `frame` (negative counts as 0).
     // IndexAt is meaningful at depth 8 only; ColourAt is the colour shown at any depth.
@@ -81,6 +83,7 @@ class Desktop {
     int m_width;
     int m_height;
     bool m_indexed;
+    bool m_sixteenBit;
     int m_boxSize;
     // Everything but the box: one index per pixel at depth 8, else red, green, blue.
     std::vector<uint8_t> m_still;

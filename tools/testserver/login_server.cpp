@@ -264,7 +264,7 @@ SessionGeometry GrantedGeometry(const ServerOptions& options, int32_t width, int
     SessionGeometry g;
     g.width = options.geometry ? options.geometry->first : width;
     g.height = options.geometry ? options.geometry->second : height;
-    g.depth = depth == 8 ? 8 : 24;
+    g.depth = depth == 8 || depth == 16 ? depth : 24;
     g.visualClass = depth == 8 && visualClass != 4 ? 3 : 4;
     return g;
 }

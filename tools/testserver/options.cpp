@@ -195,7 +195,8 @@ Login
   --server-version N     server version times 100 in the final block (default 950).
   --init-status N        status word of the init reply (default 0).
   --geometry WxH         session size (default: what the client asks for; at most
-                         4096x3072). Depth 8 is granted as asked, anything else as 24.
+                         4096x3072). Depths 8 and 16 are granted as asked, anything
+                         else as 24.
 
 Session
   --envelope E           plain, compstd (default), compext or compaes.

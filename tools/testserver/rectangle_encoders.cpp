@@ -20,11 +20,21 @@ void SetLE32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
 
 uint32_t Key(const Rgb& c) { return uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue; }
 
+// A 16-bit session's pixel as raw and 16-bit rectangles carry it: big-endian, blue in the
+// top five bits, then green, then red, and bit 0 clear (set means "unchanged").
+void PutPixel16(const Rgb& c, std::vector<uint8_t>& out) {
+    const unsigned word = unsigned(c.blue >> 3) << 11 | unsigned(c.green >> 3) << 6 | unsigned(c.red >> 3) << 1;
+    out.push_back(static_cast<uint8_t>(word >> 8));
+    out.push_back(static_cast<uint8_t>(word));
+}
+
 void AppendRaw(const Desktop& desktop, int frame, const PixelRect& r, std::vector<uint8_t>& out) {
     for (int y = r.y; y < r.y + r.height; ++y) {
         for (int x = r.x; x < r.x + r.width; ++x) {
             if (desktop.Indexed()) {
                 out.push_back(desktop.IndexAt(x, y, frame));
+            } else if (desktop.SixteenBit()) {
+                PutPixel16(desktop.ColourAt(x, y, frame), out);
             } else {
                 const Rgb c = desktop.ColourAt(x, y, frame);
                 out.insert(out.end(), {0, c.blue, c.green, c.red});
@@ -64,9 +74,16 @@ void AppendPaletteChunks(const Desktop& desktop, int frame, const PixelRect& r, 
         out.insert(out.end(), indices.begin(), indices.end());
         out.insert(out.end(), indices.size() & 3, 0);  // n AND 3 filler bytes
         for (uint32_t key : palette) {
-            out.insert(out.end(), {0, static_cast<uint8_t>(key), static_cast<uint8_t>(key >> 8),
-                                   static_cast<uint8_t>(key >> 16)});
+            if (desktop.SixteenBit()) {
+                // Little-endian: red in the top five bits, green below it, blue at the bottom.
+                const unsigned word = (key >> 19 & 0x1F) << 11 | (key >> 11 & 0x1F) << 6 | (key >> 3 & 0x1F);
+                out.insert(out.end(), {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8)});
+            } else {
+                out.insert(out.end(), {0, static_cast<uint8_t>(key), static_cast<uint8_t>(key >> 8),
+                                       static_cast<uint8_t>(key >> 16)});
+            }
         }
+        if (desktop.SixteenBit()) out.insert(out.end(), (palette.size() & 3) * 2, 0);  // m AND 3 filler entries
     }
 }
 
@@ -74,6 +91,10 @@ void AppendPixels16(const Desktop& desktop, int frame, const PixelRect& r, std::
     for (int y = r.y; y < r.y + r.height; ++y) {
         for (int x = r.x; x < r.x + r.width; ++x) {
             const Rgb c = desktop.ColourAt(x, y, frame);
+            if (desktop.SixteenBit()) {
+                PutPixel16(c, out);
+                continue;
+            }
             const unsigned word = unsigned(c.blue >> 3) << 1 | unsigned(c.green >> 3) << 6 | unsigned(c.red >> 3) << 11;
             out.push_back(static_cast<uint8_t>(word));
             out.push_back(static_cast<uint8_t>(word >> 8));

@@ -9,7 +9,8 @@
 //   planar run-length (6, 9): 24-bit only; three planes (blue, green, red) of runs that go
 //     on across rows.
 // The 24-bit encodings are lossless except the 16-bit pixels, whose colours the client
-// shows with the low 3 bits of each channel clear.
+// shows with the low 3 bits of each channel clear. A 16-bit session gets raw, palette-chunk
+// and 16-bit rectangles of 5-bit channels.
 //
 // Pure functions: any thread.
 #pragma once

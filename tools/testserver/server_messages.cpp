@@ -46,7 +46,7 @@ std::vector<uint8_t> Body(int32_t type, const uint8_t* record, size_t recordSize
 
 uint32_t CompformForDesktop(const Desktop& desktop, uint32_t compform) {
     const bool only24 = EncodingOfCompform(compform) == RectangleEncoding::Planar || IsJpegCompform(compform);
-    return desktop.Indexed() && only24 ? kRawCompform : compform;
+    return (desktop.Indexed() || desktop.SixteenBit()) && only24 ? kRawCompform : compform;
 }
 
 std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame, const std::vector<PixelRect>& rects,
@@ -84,7 +84,7 @@ std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame, const st
     StoreField<uint32_t>(record, kImageTypeOffset, 0);
     StoreField<uint32_t>(record, kRectangleCountOffset, static_cast<uint32_t>(sent.size()));
     std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSIMFB, record, sizeof record, payload.size(), kFormatTagValid,
-                                     compform, desktop.Indexed() ? 8 : 24);
+                                     compform, desktop.Indexed() ? 8 : desktop.SixteenBit() ? 16 : 24);
     std::memcpy(body.data() + kRecordHeaderSize + kImageRecordSize, payload.data(), payload.size());
     return body;
 }
