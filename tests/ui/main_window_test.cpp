@@ -18,20 +18,44 @@ using namespace corvane;
 
 namespace {
 
-// Every pixel of a 24-bit buffer gets a colour made of its screen position.
+// Every pixel gets a colour made of its screen position, in the buffer's own layout: a
+// colour-table index at depth 8, a 5-5-5 word at 16, blue-green-red at 24.
 void FillPattern(FrameBuffer& buffer) {
     std::lock_guard lock(buffer.Mutex());
+    for (int i = 0; i < 256; ++i) buffer.ColourEntries()[i] = static_cast<uint32_t>(i << 16 | (255 - i) << 8 | i / 2);
     for (int y = 0; y < buffer.SessionHeight(); ++y) {
         uint8_t* row = buffer.ScreenRow(y);
         for (int x = 0; x < buffer.Width(); ++x) {
-            row[x * 4 + 0] = static_cast<uint8_t>(x);
-            row[x * 4 + 1] = static_cast<uint8_t>(y);
-            row[x * 4 + 2] = static_cast<uint8_t>(x ^ y);
+            switch (buffer.Depth()) {
+                case 8: row[x] = static_cast<uint8_t>(x + 3 * y); break;
+                case 16: {
+                    const unsigned word = (x & 0x1F) << 10 | (y & 0x1F) << 5 | ((x ^ y) & 0x1F);
+                    row[x * 2] = static_cast<uint8_t>(word);
+                    row[x * 2 + 1] = static_cast<uint8_t>(word >> 8);
+                    break;
+                }
+                default:
+                    row[x * 4 + 0] = static_cast<uint8_t>(x);
+                    row[x * 4 + 1] = static_cast<uint8_t>(y);
+                    row[x * 4 + 2] = static_cast<uint8_t>(x ^ y);
+            }
         }
     }
 }
 
-QRgb PatternAt(int x, int y) { return qRgb((x ^ y) & 0xFF, y & 0xFF, x & 0xFF); }
+QRgb PatternAt(int depth, int x, int y) {
+    switch (depth) {
+        case 8: {
+            const int i = (x + 3 * y) & 0xFF;
+            return qRgb(i, 255 - i, i / 2);
+        }
+        case 16: {
+            auto widen = [](int c) { return (c << 3) | (c >> 2); };
+            return qRgb(widen(x & 0x1F), widen(y & 0x1F), widen((x ^ y) & 0x1F));
+        }
+        default: return qRgb((x ^ y) & 0xFF, y & 0xFF, x & 0xFF);
+    }
+}
 
 }  // namespace
 
@@ -197,15 +221,19 @@ private slots:
         QVERIFY(window.geometry().height() > 200);
     }
 
-    void PaintsTheFrameBufferInEitherOrientation_data() {
+    void PaintsTheFrameBufferAtEveryDepthAndOrientation_data() {
+        QTest::addColumn<int>("depth");
         QTest::addColumn<bool>("topDown");
-        QTest::newRow("top-down") << true;
-        QTest::newRow("bottom-up") << false;
+        QTest::newRow("24-bit top-down") << 24 << true;
+        QTest::newRow("24-bit bottom-up") << 24 << false;
+        QTest::newRow("16-bit") << 16 << true;
+        QTest::newRow("8-bit with its colour table") << 8 << true;
     }
-    void PaintsTheFrameBufferInEitherOrientation() {
+    void PaintsTheFrameBufferAtEveryDepthAndOrientation() {
+        QFETCH(int, depth);
         QFETCH(bool, topDown);
         FrameBuffer buffer;
-        QVERIFY(buffer.CreateWorkBitmap(300, 200, 24, topDown));
+        QVERIFY(buffer.CreateWorkBitmap(300, 200, depth, topDown));
         FillPattern(buffer);
         FrameView view(buffer);
         view.resize(120, 90);
@@ -217,7 +245,7 @@ private slots:
         const QPoint scroll = view.ScrollPosition();
         QVERIFY(scroll.x() > 0 && scroll.y() > 0);
         for (const QPoint p : {QPoint(0, 0), QPoint(5, 60), QPoint(shown.width() - 1, shown.height() - 1)}) {
-            QCOMPARE(shown.pixel(p) | 0xFF000000u, PatternAt(p.x() + scroll.x(), p.y() + scroll.y()));
+            QCOMPARE(shown.pixel(p) | 0xFF000000u, PatternAt(depth, p.x() + scroll.x(), p.y() + scroll.y()));
         }
     }
 
