@@ -125,7 +125,10 @@ std::chrono::steady_clock::duration QtHost::RefreshInterval() const {
 }
 
 void QtHost::SetTitle(const std::string& title) {
+    // The login names the session before its window exists; the window takes the title
+    // when it opens.
     PostToGui([this, text = QString::fromStdString(title)] {
+        m_title = text;
         if (m_window) m_window->setWindowTitle(text);
     });
 }
@@ -223,6 +226,7 @@ void QtHost::PauseForUser(int milliseconds) {
 void QtHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands) {
     RunOnGui([&] {
         m_window = new MainWindow(frameBuffer, commands);
+        if (!m_title.isEmpty()) m_window->setWindowTitle(m_title);
         m_statistics = new StatisticsWindow(commands);
         m_window->ShowForSession();
     });

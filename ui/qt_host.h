@@ -83,6 +83,7 @@ private:
     QPointer<ProgressWindow> m_progress;
     QPointer<StatisticsWindow> m_statistics;
     QPointer<QMessageBox> m_postedBox;
+    QString m_title;  // the session's title, kept for a window that opens later
     bool m_swallowAltEnterRelease = false;
     std::chrono::steady_clock::time_point m_lastFlush;
     bool m_flushTimerActive = false;
