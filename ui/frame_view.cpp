@@ -68,7 +68,6 @@ QPoint FrameView::ScrollPosition() const {
 }
 
 void FrameView::FrameChanged(const QRegion& frameRegion) {
-    if (m_suppressed) return;
     viewport()->update(frameRegion.translated(-ScrollPosition()));
 }
 
@@ -87,11 +86,6 @@ void FrameView::SetFullScreenShown(bool fullScreen) {
         verticalScrollBar()->setValue(0);
     }
     UpdateScrollBars();
-    viewport()->update();
-}
-
-void FrameView::SetSuppressed(bool suppressed) {
-    m_suppressed = suppressed;
     viewport()->update();
 }
 
@@ -146,7 +140,7 @@ void FrameView::paintEvent(QPaintEvent* event) {
     const QRegion& region = event->region();
     {
         std::lock_guard lock(m_frameBuffer.Mutex());
-        if (!m_frameBuffer.Valid() || m_suppressed) {
+        if (!m_frameBuffer.Valid()) {
             for (const QRect& r : region) painter.fillRect(r, Qt::black);
             return;
         }

@@ -30,8 +30,6 @@ public:
 
     // Outline every painted area (the site's DebugDrawingRect).
     void SetDebugDrawingRect(bool on) { m_debugDrawingRect = on; }
-    // While an exit dialog is open the view paints on even in seamless full screen.
-    void SetSuppressed(bool suppressed);
 
     // "Copy Rectangle...": the next drag of the left button marks an area that goes to the
     // clipboard as a picture; pointer events meanwhile stay local.
@@ -63,7 +61,6 @@ private:
     FrameBuffer& m_frameBuffer;
     QList<QRgb> m_colourTable;  // reused by every paint of a depth-8 session
     bool m_fullScreen = false;
-    bool m_suppressed = false;
     bool m_debugDrawingRect = false;
     bool m_copyActive = false;
     bool m_copyDragging = false;
