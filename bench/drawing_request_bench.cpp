@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "display/display_events.h"
+#include "no_events.h"
 #include "display/drawing_requests.h"
 #include "display/frame_buffer.h"
 #include "display/jfif_decoder.h"
@@ -26,6 +27,8 @@
 #include "tools/testserver/jpeg_encoder.h"
 
 namespace {
+
+using corvane::bench::NoEvents;
 
 using namespace corvane;
 using Clock = std::chrono::steady_clock;
@@ -35,20 +38,6 @@ constexpr int kScreensPerRun = 4;
 constexpr int kRuns = 7;
 constexpr int kQuality = 85;
 constexpr int kTolerance = 2;  // per channel, against TurboJPEG
-
-class NoEvents : public DisplayEvents {
-  public:
-    void RepaintRect(int, int, int, int) override {}
-    void RepaintAll() override {}
-    void FrameDrawn() override {}
-    void Beep(int, int) override {}
-    void SetTitle(const std::string&) override {}
-    [[nodiscard]] std::string BaseTitle() const override { return {}; }
-    void SessionControl(const uint8_t*) override {}
-    [[nodiscard]] bool LocalMode() const override { return false; }
-    [[nodiscard]] bool SeamlessMode() const override { return false; }
-    [[nodiscard]] bool FullScreenSession() const override { return false; }
-};
 
 struct Tile {
     int x, y;

@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "display/display_events.h"
+#include "no_events.h"
 #include "display/frame_buffer.h"
 #include "display/jfif_decoder.h"
 #include "display/jpeg_image_decoder.h"
@@ -37,26 +38,14 @@
 
 namespace {
 
+using corvane::bench::NoEvents;
+
 using namespace corvane;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kWidth = 1920, kHeight = 1080, kTile = 256, kTiles = 40;
 constexpr int kRuns = 7;
 constexpr int kQuality = 80;
-
-class NoEvents : public DisplayEvents {
-public:
-    void RepaintRect(int, int, int, int) override {}
-    void RepaintAll() override {}
-    void FrameDrawn() override {}
-    void Beep(int, int) override {}
-    void SetTitle(const std::string&) override {}
-    [[nodiscard]] std::string BaseTitle() const override { return {}; }
-    void SessionControl(const uint8_t*) override {}
-    [[nodiscard]] bool LocalMode() const override { return false; }
-    [[nodiscard]] bool SeamlessMode() const override { return false; }
-    [[nodiscard]] bool FullScreenSession() const override { return false; }
-};
 
 struct Image {
     int x, y, width, height;

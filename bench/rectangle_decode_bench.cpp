@@ -20,6 +20,7 @@
 
 #include "allocation_counter.h"
 #include "display/display_events.h"
+#include "no_events.h"
 #include "display/frame_buffer.h"
 #include "display/palette_chunks.h"
 #include "display/pixels16.h"
@@ -29,6 +30,8 @@
 
 namespace {
 
+using corvane::bench::NoEvents;
+
 using namespace corvane;
 using Clock = std::chrono::steady_clock;
 
@@ -36,22 +39,6 @@ constexpr int kWidth = 1920, kHeight = 1080, kTileWidth = 240, kTileHeight = 120
 constexpr int kScreensPerRun = 8;
 constexpr int kRuns = 7;
 constexpr size_t kMaxChunkPixels = 4093;
-
-class NoEvents : public DisplayEvents {
-public:
-    void RepaintRect(int, int, int, int) override {}
-    void RepaintAll() override {}
-    void FrameDrawn() override {}
-    void RepaintSeamlessWindows() override {}
-    void Beep(int, int) override {}
-    void SetTitle(const std::string&) override {}
-    [[nodiscard]] std::string BaseTitle() const override { return {}; }
-    void SessionControl(const uint8_t*) override {}
-    void CursorShape(const CursorImage&) override {}
-    [[nodiscard]] bool LocalMode() const override { return false; }
-    [[nodiscard]] bool SeamlessMode() const override { return false; }
-    [[nodiscard]] bool FullScreenSession() const override { return false; }
-};
 
 void PutBig32(std::vector<uint8_t>& out, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));

@@ -55,16 +55,7 @@ std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame, const st
     const RectangleEncoding encoding = EncodingOfCompform(compform);
     std::vector<PixelRect> sent = rects;
     if (encoding == RectangleEncoding::Planar && rects.size() > 1) {
-        PixelRect box = rects.front();
-        for (const PixelRect& r : rects) {
-            const int right = std::max(box.x + box.width, r.x + r.width);
-            const int bottom = std::max(box.y + box.height, r.y + r.height);
-            box.x = std::min(box.x, r.x);
-            box.y = std::min(box.y, r.y);
-            box.width = right - box.x;
-            box.height = bottom - box.y;
-        }
-        sent.assign(1, box);
+        sent.assign(1, BoundingBox(rects));
     }
 
     std::vector<uint8_t> payload;
