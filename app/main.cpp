@@ -40,7 +40,7 @@ int ReportResult(corvane::CDisplayClientApp& app, int exitCode) {
 
 int RunHeadless(const corvane::CommandLine& commandLine, const corvane::SessionOptions& options) {
     corvane::HeadlessHost host(options.sessionChoice);
-    corvane::CDisplayClientApp app(host, options);
+    corvane::CDisplayClientApp app(host.Ports(), options);
     return ReportResult(app, app.Run(commandLine.connectionFile));
 }
 
@@ -52,7 +52,7 @@ int RunWindowed(int argc, char** argv, const corvane::CommandLine& commandLine,
     application.setQuitOnLastWindowClosed(false);
 
     corvane::QtHost host;
-    corvane::CDisplayClientApp app(host, options);
+    corvane::CDisplayClientApp app(host.Ports(), options);
     host.Attach(app.Mailbox(), [&app] { app.ShutDown(); });
 
     // The start-up and the login run beside the event loop, which keeps the windows alive.

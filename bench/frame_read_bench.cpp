@@ -97,9 +97,9 @@ double TimeChannel(const Workload& w, MessageChannel& channel, int readFd, int w
     auto start = Clock::now();
     for (int s = 0; s < kScreensPerRun; ++s) {
         for (size_t i = 0; i < w.bodies.size(); ++i) {
-            size_t capacity = kMaxFrameSize;
-            int selector = 0, width = 0, height = 0;
-            if (channel.ReadMessage(capacity, selector, width, height) != 0 || capacity != w.bodies[i].size()) {
+            MessageFrame frame;
+            if (channel.ReadMessage(kDecoderDeflate, frame) != 0 ||
+                kRecordHeaderSize + frame.recordBytes != w.bodies[i].size()) {
                 std::abort();
             }
         }

@@ -4,7 +4,7 @@
 // Content: synthetic desktop screens, q80 4:2:0, as 40 tiles of 256x256 and as one whole
 // 1920x1080 frame.
 //   1. Image updates: COMPEXT frames with a JPEG image, pushed through a socket pair by a
-//      writer thread and taken by the dispatcher (read, decipher, decode by the general
+//      writer thread and taken by the display (read, decipher, route, decode by the general
 //      decoder, copy into a depth-24 frame buffer). Anchor: tjDecompress2 to BGRX at the
 //      image's place in a screen-sized buffer.
 //   2. The restricted JFIF decoder of drawing requests on the same images. Anchor:
@@ -29,7 +29,8 @@
 #include "display/frame_buffer.h"
 #include "display/jfif_decoder.h"
 #include "display/jpeg_image_decoder.h"
-#include "display/message_dispatcher.h"
+#include "display/display_messages.h"
+#include "protocol/message_router.h"
 #include "protocol/frame_builder.h"
 #include "protocol/message_channel.h"
 #include "protocol/records.h"
@@ -126,7 +127,19 @@ double TimeTurbo(const Workload& w, tjhandle handle, int format, std::vector<uin
 }
 
 // The image-update path: frames off the socket through the dispatcher into the frame buffer.
-double TimeUpdates(const Workload& w, MessageDispatcher& dispatcher, StreamConnection& writer, int writeFd) {
+// What the receive loop does with each message: read it, route it to the display's handler.
+struct UpdateReader {
+    MessageChannel& channel;
+    DisplayMessages& display;
+    MessageRouter& router;
+    int ProcessMessage() {
+        MessageFrame frame;
+        if (channel.ReadMessage(display.NextDecodeClass(), frame) != 0) return -1;
+        return router.Route(frame);
+    }
+};
+
+double TimeUpdates(const Workload& w, UpdateReader& dispatcher, StreamConnection& writer, int writeFd) {
     std::thread producer([&] {
         if (writer.zRPshWrite(writeFd, w.stream.data(), static_cast<int>(w.stream.size())) < 0) std::abort();
     });
@@ -193,15 +206,16 @@ int main() {
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) return 1;
     StreamConnection reader, writer(StreamRole::Server);
     MessageChannel channel(reader);
-    JpegImageDecoder decoder;
-    channel.SetJpegDecoder(&JpegImageDecoder::DecodeFrame, &decoder);
     channel.SetSocket(fds[0]);
     if (!channel.AllocateBuffers(kWidth, kHeight, 24)) return 1;
     FrameBuffer fb;
     if (!fb.CreateWorkBitmap(kWidth, kHeight, 24, true)) return 1;
     NoEvents events;
-    MessageDispatcher dispatcher(channel, fb, events);
-    dispatcher.SetProtocolVersion(200);
+    DisplayMessages display(fb, events);
+    display.SetProtocolVersion(200);
+    MessageRouter router;
+    display.Register(router);
+    UpdateReader dispatcher{channel, display, router};
 
     tjhandle handle = tjInitDecompress();
     std::vector<uint8_t> turboOut(static_cast<size_t>(kWidth) * kHeight * 4);

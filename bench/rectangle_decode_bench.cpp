@@ -131,7 +131,7 @@ void EncodePlanar(const std::vector<uint8_t>& screen, int tx, int ty, std::vecto
 }
 
 using Encoder = void (*)(const std::vector<uint8_t>&, int, int, std::vector<uint8_t>&);
-using Decoder = std::function<int(FrameBuffer&, DisplayEvents&, const uint8_t*, size_t)>;
+using Decoder = std::function<int(FrameBuffer&, const uint8_t*, size_t)>;
 
 struct Format {
     const char* name;
@@ -189,18 +189,18 @@ int main() {
     NoEvents events;
     std::vector<Format> formats = {
         {"raw", EncodeRaw,
-         [](FrameBuffer& fb, DisplayEvents& ev, const uint8_t* r, size_t n) { return DrawRawRectangles(fb, ev, r, n, 24); },
+         [](FrameBuffer& fb, const uint8_t* r, size_t n) { return DrawRawRectangles(fb, r, n, 24); },
          false},
         {"palette chunks", EncodePaletteChunks,
-         [](FrameBuffer& fb, DisplayEvents& ev, const uint8_t* r, size_t n) {
-             return DrawPaletteChunkRectangles(fb, ev, r, n, 24);
+         [](FrameBuffer& fb, const uint8_t* r, size_t n) {
+             return DrawPaletteChunkRectangles(fb, r, n, 24);
          },
          false},
         {"16-bit pixels", EncodePixels16,
-         [](FrameBuffer& fb, DisplayEvents& ev, const uint8_t* r, size_t n) { return DrawPixel16Rectangles(fb, ev, r, n, 24); },
+         [](FrameBuffer& fb, const uint8_t* r, size_t n) { return DrawPixel16Rectangles(fb, r, n, 24); },
          true},
         {"planar run-length", EncodePlanar,
-         [](FrameBuffer& fb, DisplayEvents& ev, const uint8_t* r, size_t n) { return DrawPlanarRectangles(fb, ev, r, n, 24); },
+         [](FrameBuffer& fb, const uint8_t* r, size_t n) { return DrawPlanarRectangles(fb, r, n, 24); },
          false},
     };
     for (Format& f : formats) {
@@ -233,7 +233,7 @@ int main() {
             start = Clock::now();
             for (int s = 0; s < kScreensPerRun; ++s) {
                 for (const auto& record : f.records) {
-                    if (f.decode(fb, events, record.data(), record.size()) != 1) std::abort();
+                    if (f.decode(fb, record.data(), record.size()) != 1) std::abort();
                 }
             }
             const double m = std::chrono::duration<double>(Clock::now() - start).count();

@@ -56,7 +56,19 @@ void SetErrorBoxHandler(ErrorBoxHandler handler) {
     g_handler = std::move(handler);
 }
 
+namespace {
+thread_local bool t_mayWaitForPerson = false;
+}  // namespace
+
+void SetThreadMayWaitForPerson(bool mayWait) { t_mayWaitForPerson = mayWait; }
+
+bool ThreadMayWaitForPerson() { return t_mayWaitForPerson; }
+
 void ShowErrorBox(const std::string& caption, const std::string& text) {
+    if (!t_mayWaitForPerson) {
+        PostErrorBox(caption, text);
+        return;
+    }
     DebugPrint(0, "ERROR: %s: %s\n", caption.c_str(), text.c_str());
     ErrorBoxHandler handler;
     {

@@ -1,9 +1,11 @@
 // The general error box and the socket error report.
 //
-// Both write the record "ERROR: caption: text" at level 0 and then show a modal box through
-// the handler that the user interface installs. Until a handler is installed only the record
-// is written. The handler is called on the caller's thread and blocks it until the user
-// answers; it must be safe to call from any thread.
+// Both write the record "ERROR: caption: text" at level 0 and then show a box through the
+// handlers that the user interface installs. Until a handler is installed only the record is
+// written. Only a thread marked as one that may wait for a person (the session thread of the
+// start-up and login) waits until the user answers; on every other thread (receive, sender,
+// decoders) the box is posted and the call returns at once. Handlers must be safe to call
+// from any thread.
 #pragma once
 
 #include <functional>
@@ -14,6 +16,11 @@ namespace corvane {
 using ErrorBoxHandler = std::function<void(const std::string& caption, const std::string& text)>;
 
 void SetErrorBoxHandler(ErrorBoxHandler handler);
+
+// Marks the calling thread as one that may wait for a person's answer (for as long as it
+// runs), or takes the mark away.
+void SetThreadMayWaitForPerson(bool mayWait);
+[[nodiscard]] bool ThreadMayWaitForPerson();
 
 void ShowErrorBox(const std::string& caption, const std::string& text);
 

@@ -35,7 +35,7 @@ void Recolour(FrameBuffer& frameBuffer) {
 
 }  // namespace
 
-int UpdateColourTable(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record,
+int UpdateColourTable(FrameBuffer& frameBuffer, const std::string& caption, const uint8_t* record,
                       size_t size) {
     const uint32_t count = LoadField<uint32_t>(record, ColourTableLayout::kCount);
     const uint32_t first = LoadField<uint32_t>(record, ColourTableLayout::kFirstIndex);
@@ -43,7 +43,7 @@ int UpdateColourTable(FrameBuffer& frameBuffer, DisplayEvents& events, const uin
 
     size_t written = 0;
     if (entrySize != ColourTableLayout::kRgbEntrySize) {
-        ShowErrorBox(events.BaseTitle(), "Unknown table entry size!!!");
+        ShowErrorBox(caption, "Unknown table entry size!!!");
     } else if (first >= kTableSize) {
         DebugPrint(0, "Colour table of %u colours from index %u lies beyond the %zu entries: ignored\n",
                    count, first, kTableSize);
@@ -71,7 +71,7 @@ int UpdateColourTable(FrameBuffer& frameBuffer, DisplayEvents& events, const uin
         }
     }
 
-    events.RepaintAll();
+    frameBuffer.AddDamageAll();
     DebugPrint(1, "Updated Color Table -- %d colors\n", static_cast<int>(count));
     return static_cast<int>(written);
 }

@@ -10,8 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
-#include "display/display_events.h"
 #include "display/frame_buffer.h"
 
 namespace corvane {
@@ -21,7 +21,8 @@ namespace corvane {
 // entry size!!!"; entries past index 255 or past the message are left out with a log
 // record. The whole screen is repainted in every case. Returns the number of entries
 // written.
-int UpdateColourTable(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record,
+// `caption`: the title of the box that reports an unknown entry size (posted, never waited on).
+int UpdateColourTable(FrameBuffer& frameBuffer, const std::string& caption, const uint8_t* record,
                       size_t size);
 
 }  // namespace corvane

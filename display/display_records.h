@@ -14,22 +14,18 @@
 
 namespace corvane {
 
-// The smallest fixed record of each type the client acts on; 0 for a type it does not know.
+// The smallest fixed record of each type the display acts on; 0 for a type it does not know.
 // A message shorter than its header plus this is dropped before anything reads the record.
 [[nodiscard]] constexpr size_t MinimumRecordSize(int32_t type) {
     switch (type) {
         case ZRPPROTOCOL_MH_MESSBELL: return kBellRecordSize;
         case ZRPPROTOCOL_MH_MESSCOLT: return 12;
-        case ZRPPROTOCOL_MH_MESSCLPT: return 8;
         case ZRPPROTOCOL_MH_MESSCRSH: return 24;
-        case ZRPPROTOCOL_MH_MESSCRMV: return 16;
         case ZRPPROTOCOL_MH_MESSIMFB: return 8;
         case ZRPPROTOCOL_MH_MESSDRFB: return 8;
         case ZRPPROTOCOL_MH_MESSIMCD: return 24;
         case ZRPPROTOCOL_MH_MESSIMCR: return 24;
-        case ZRPPROTOCOL_MH_MESSSCTL: return kSessionControlRecordSize;
         case ZRPPROTOCOL_MH_MESSSTAT: return 16;
-        case ZRPPROTOCOL_MH_MESSWIND: return 64;
         case ZRPPROTOCOL_MH_MESSDRRQ: return 20;
         default: return 0;
     }
@@ -74,12 +70,6 @@ struct StatusRecordLayout {
     static constexpr size_t kServerTime = 4;  // u32
     static constexpr size_t kSecondValue = 8; // u32
     static constexpr uint32_t kServerTimeKind = 3001;
-};
-
-// Windowing record (type 1017): the text length in the first word, the text from 64.
-struct WindowRecordLayout {
-    static constexpr size_t kTextLength = 0;  // u32
-    static constexpr size_t kText = 64;
 };
 
 // Drawing request record (type 2001): the frame follows the record.

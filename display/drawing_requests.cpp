@@ -275,8 +275,7 @@ void DrawingRequestEngine::Display(Worker& worker, int decodedWidth, int decodeM
         const int height = static_cast<int>(bottom - top);
         const int screenTop =
             topDown ? static_cast<int>(top) : bitmapHeight - static_cast<int>(bottom);
-        std::lock_guard report(m_reportMutex);
-        m_events.RepaintRect(static_cast<int>(left), screenTop, width, height);
+        m_frameBuffer.AddDamage(static_cast<int>(left), screenTop, width, height);
         DebugPrint(1, "Displaying frame: %lld\n", Frame(job.frame));
     }
 }

@@ -67,6 +67,37 @@ bool FrameBuffer::CreateWorkBitmap(int width, int height, int depth, bool topDow
     return true;
 }
 
+FrameGeometry FrameBuffer::Geometry() const {
+    std::lock_guard lock(m_mutex);
+    return FrameGeometry{m_pixels != nullptr, m_width, m_height, m_sessionHeight, m_depth,
+                         m_bytesPerPixel, m_stride, m_topDown};
+}
+
+void FrameBuffer::AddDamage(int x, int y, int width, int height) {
+    bool first = false;
+    {
+        std::lock_guard lock(m_damageMutex);
+        first = m_damage.Empty();
+        m_damage.Add(DamageRect{x, y, width, height});
+        first = first && !m_damage.Empty();
+    }
+    if (first && m_damageListener) m_damageListener();
+}
+
+void FrameBuffer::AddDamageAll() {
+    const FrameGeometry g = Geometry();
+    AddDamage(0, 0, g.width, g.sessionHeight);
+}
+
+void FrameBuffer::TakeDamage(std::vector<DamageRect>& out) {
+    std::lock_guard lock(m_damageMutex);
+    m_damage.TakeInto(out);
+}
+
+void FrameBuffer::SetDamageListener(std::function<void()> listener) {
+    m_damageListener = std::move(listener);
+}
+
 uint8_t* FrameBuffer::ScreenRow(int y) {
     const int row = m_topDown ? y : m_height - 1 - y;
     return m_pixels.get() + static_cast<size_t>(row) * m_stride;

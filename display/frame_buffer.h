@@ -9,7 +9,13 @@
 // buffer without converting it.
 //
 // Writers (receive thread, decoder threads) and painters hold Mutex() while they touch the
-// pixels or the colour table; nobody holds it across a socket read or a decode.
+// pixels, the colour table or the geometry; nobody holds it across a socket read or a
+// decode. Other threads read the geometry as a snapshot (Geometry()).
+//
+// Damage: writers add the rectangles they changed (AddDamage) after they let go of the lock.
+// The changed region is kept under a lock of its own; the first change after the views took
+// the region raises the damage signal once, so a burst of updates costs one hand-over, and
+// the views then take the whole region (TakeDamage) and paint the part each one shows.
 #pragma once
 
 #include <array>
@@ -21,13 +27,27 @@
 #include <string>
 #include <vector>
 
+#include <functional>
+
+#include "display/damage_region.h"
 #include "display/png_writer.h"
-#include <vector>
 
 namespace corvane {
 
 // Bytes per pixel of a depth code (8: 1, 16: 2, 24, 124, 224: 4); 0 for any other code.
 [[nodiscard]] int BytesPerPixelForDepth(int depth);
+
+// The frame buffer's geometry at one moment.
+struct FrameGeometry {
+    bool valid = false;
+    int width = 0;
+    int height = 0;         // rows: session height rounded to 16
+    int sessionHeight = 0;  // the screen's lines
+    int depth = 0;
+    int bytesPerPixel = 0;
+    size_t stride = 0;
+    bool topDown = true;
+};
 
 class FrameBuffer {
 public:
@@ -37,6 +57,11 @@ public:
     // Takes the lock only to swap the new pixels and geometry in.
     [[nodiscard]] bool CreateWorkBitmap(int width, int height, int depth, bool topDown);
 
+    // The geometry as a snapshot, taken under the lock: any thread.
+    [[nodiscard]] FrameGeometry Geometry() const;
+
+    // The accessors below read the geometry without the lock: for the writers and painters
+    // that hold it already, and for the thread that creates the bitmap.
     [[nodiscard]] bool Valid() const { return m_pixels != nullptr; }
     [[nodiscard]] int Width() const { return m_width; }
     [[nodiscard]] int Height() const { return m_height; }  // rows: session height rounded to 16
@@ -69,12 +94,25 @@ public:
     // Empty when there is no buffer.
     [[nodiscard]] std::vector<uint8_t> ShownRgb() const;
 
+    // Damage. AddDamage: this area (screen coordinates) changed; any thread, never under the
+    // frame-buffer lock. AddDamageAll: the whole screen changed (a colour table, a new
+    // bitmap). TakeDamage: hands the changed region to `out` and starts a new one.
+    void AddDamage(int x, int y, int width, int height);
+    void AddDamageAll();
+    void TakeDamage(std::vector<DamageRect>& out);
+    // Called, on the thread that added it, when damage arrives and the region was empty: the
+    // listener hands the news to the views and returns at once. Set before any writer runs.
+    void SetDamageListener(std::function<void()> listener);
+
 private:
     struct FreePixels {
         void operator()(uint8_t* pixels) const { std::free(pixels); }
     };
 
     mutable std::mutex m_mutex;
+    std::mutex m_damageMutex;
+    DamageRegion m_damage;  // under m_damageMutex
+    std::function<void()> m_damageListener;
     // calloc'd: a large buffer is zero without touching every page up front.
     std::unique_ptr<uint8_t[], FreePixels> m_pixels;
     int m_width = 0;

@@ -24,16 +24,11 @@ constexpr size_t kImageInRecord = ImageUpdateLayout::kFirstRectangle + Rectangle
 
 }  // namespace
 
-int DrawJpegRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record, size_t size,
-                       int depth, int decodedWidth, int decodedHeight) {
+int DrawJpegRectangles(FrameBuffer& frameBuffer, const uint8_t* record, size_t size, int depth,
+                       const uint8_t* pixels, int decodedWidth, int decodedHeight) {
     if (depth != 24) return 0;
-    if (size < kImageInRecord || decodedWidth <= 0 || decodedHeight <= 0) return 0;
+    if (size < kImageInRecord || pixels == nullptr || decodedWidth <= 0 || decodedHeight <= 0) return 0;
     const size_t sourceStride = static_cast<size_t>(decodedWidth) * 3;
-    if ((size - kImageInRecord) / sourceStride < static_cast<size_t>(decodedHeight)) {
-        DebugPrint(0, "JPEG image %dx%d: only %zu bytes of pixels in the message\n", decodedWidth,
-                   decodedHeight, size - kImageInRecord);
-        return 0;
-    }
     const uint32_t count = LoadField<uint32_t>(record, ImageUpdateLayout::kRectangleCount);
     if (count == 0) return 0;
     if (count > 1) {
@@ -46,7 +41,7 @@ int DrawJpegRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const ui
     const int32_t width = WireWord(header, RectangleHeaderLayout::kWidth);
     const int32_t height = WireWord(header, RectangleHeaderLayout::kHeight);
     DebugPrint(66, "x=%d y=%d w=%d h=%d  actual w=%d h=%d\n", x, y, width, height, decodedWidth, decodedHeight);
-    const uint8_t* source = record + kImageInRecord;
+    const uint8_t* source = pixels;
 
     int64_t left = 0;
     int64_t top = 0;
@@ -68,8 +63,8 @@ int DrawJpegRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const ui
                     frameBuffer.ScreenRow(static_cast<int>(row)) + static_cast<size_t>(left) * 4, columns);
         }
     }
-    events.RepaintRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
-                       static_cast<int>(bottom - top));
+    frameBuffer.AddDamage(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                          static_cast<int>(bottom - top));
     return 1;
 }
 

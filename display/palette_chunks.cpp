@@ -212,7 +212,7 @@ bool DrawRectangle(FrameBuffer& frameBuffer, const UpdateRectangle& rect, int de
 
 }  // namespace
 
-int DrawPaletteChunkRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record,
+int DrawPaletteChunkRectangles(FrameBuffer& frameBuffer, const uint8_t* record,
                                size_t size, int depth) {
     if (depth != 8 && EntrySize(depth) == 0) {
         DebugPrint(10, "Palette-chunk update in depth %d: nothing drawn\n", depth);
@@ -221,7 +221,7 @@ int DrawPaletteChunkRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, 
 
     WorkingPalette palette{};
     return DrawEachRectangle(
-        frameBuffer, events, record, size, "Palette-chunk", depth, TargetPixelSize(depth), [&](const UpdateRectangle& rect) {
+        frameBuffer, record, size, "Palette-chunk", depth, TargetPixelSize(depth), [&](const UpdateRectangle& rect) {
             const char* problem = "";
             uint64_t reached = 0;
             if (!DrawRectangle(frameBuffer, rect, depth, palette, problem, reached)) {

@@ -100,7 +100,7 @@ void DrawRectangle(FrameBuffer& frameBuffer, const UpdateRectangle& rect, uint64
 
 }  // namespace
 
-int DrawPixel16Rectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record,
+int DrawPixel16Rectangles(FrameBuffer& frameBuffer, const uint8_t* record,
                           size_t size, int depth) {
     const int sourceSize = SourcePixelSize(depth);
     if (sourceSize == 0) {
@@ -109,7 +109,7 @@ int DrawPixel16Rectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const
     }
 
     return DrawEachRectangle(
-        frameBuffer, events, record, size, "16-bit pixel", depth, TargetPixelSize(depth), [&](const UpdateRectangle& rect) {
+        frameBuffer, record, size, "16-bit pixel", depth, TargetPixelSize(depth), [&](const UpdateRectangle& rect) {
             const uint64_t needed = uint64_t(rect.width) * uint64_t(rect.height);
             const uint64_t pixels = std::min<uint64_t>(needed, rect.size / static_cast<size_t>(sourceSize));
             if (pixels < needed) {

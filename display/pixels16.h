@@ -16,7 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "display/display_events.h"
 #include "display/frame_buffer.h"
 
 namespace corvane {
@@ -26,7 +25,7 @@ namespace corvane {
 // repaint covering them. A rectangle outside the buffer is skipped with a log record; one
 // that runs past the message ends the update. Nothing is drawn when `depth` has a pixel size
 // other than the frame buffer's. Returns the number of rectangles drawn, wholly or in part.
-int DrawPixel16Rectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record,
+int DrawPixel16Rectangles(FrameBuffer& frameBuffer, const uint8_t* record,
                           size_t size, int depth);
 
 }  // namespace corvane

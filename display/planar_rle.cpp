@@ -79,7 +79,7 @@ bool DrawPlane(FrameBuffer& frameBuffer, const UpdateRectangle& rect, const Plan
 
 }  // namespace
 
-int DrawPlanarRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record,
+int DrawPlanarRectangles(FrameBuffer& frameBuffer, const uint8_t* record,
                          size_t size, int depth, size_t streamOffset) {
     RectangleReader reader(record, size);
     RepaintArea area;
@@ -119,7 +119,7 @@ int DrawPlanarRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const 
             ++drawn;
         }
     }
-    area.Request(events);
+    area.Request(frameBuffer);
     return drawn;
 }
 

@@ -22,7 +22,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "display/display_events.h"
 #include "display/frame_buffer.h"
 
 namespace corvane {
@@ -36,7 +35,7 @@ inline constexpr size_t kPlanarStreamInRecord = 8 + 20;
 // ends with that data. Then asks for one repaint covering what was drawn. A rectangle
 // outside the buffer is skipped with a log record; one that runs past the message ends the
 // update. Returns the number of rectangles drawn, wholly or in part.
-int DrawPlanarRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record,
+int DrawPlanarRectangles(FrameBuffer& frameBuffer, const uint8_t* record,
                          size_t size, int depth, size_t streamOffset = kPlanarStreamInRecord);
 
 }  // namespace corvane

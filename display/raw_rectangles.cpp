@@ -94,7 +94,7 @@ void DrawRectangle(FrameBuffer& frameBuffer, const UpdateRectangle& rect, int de
 
 }  // namespace
 
-int DrawRawRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record,
+int DrawRawRectangles(FrameBuffer& frameBuffer, const uint8_t* record,
                       size_t size, int depth) {
     const int pixelSize = RawPixelSize(depth);
     if (pixelSize == 0) {
@@ -102,7 +102,7 @@ int DrawRawRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uin
         return 0;
     }
 
-    return DrawEachRectangle(frameBuffer, events, record, size, "Raw", depth, pixelSize, [&](const UpdateRectangle& rect) {
+    return DrawEachRectangle(frameBuffer, record, size, "Raw", depth, pixelSize, [&](const UpdateRectangle& rect) {
         const uint64_t needed = uint64_t(rect.width) * uint64_t(rect.height) * uint64_t(pixelSize);
         if (rect.size < needed) {
             DebugPrint(0, "Raw rectangle %dx%d @ %d,%d has %zu data bytes, needs %llu: skipped\n", rect.width,

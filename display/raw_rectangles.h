@@ -14,7 +14,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "display/display_events.h"
 #include "display/frame_buffer.h"
 
 namespace corvane {
@@ -25,7 +24,7 @@ namespace corvane {
 // need, is skipped with a log record; one that runs past the message ends the update.
 // Nothing is drawn when `depth` has a pixel size other than the frame buffer's. Returns
 // the number of rectangles drawn.
-int DrawRawRectangles(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record,
+int DrawRawRectangles(FrameBuffer& frameBuffer, const uint8_t* record,
                       size_t size, int depth);
 
 }  // namespace corvane

@@ -80,9 +80,9 @@ void RepaintArea::Add(const UpdateRectangle& rect) {
     m_bottom = std::max(m_bottom, bottom);
 }
 
-void RepaintArea::Request(DisplayEvents& events) const {
+void RepaintArea::Request(FrameBuffer& frameBuffer) const {
     if (Empty()) return;
-    events.RepaintRect(m_left, m_top, m_right - m_left, m_bottom - m_top);
+    frameBuffer.AddDamage(m_left, m_top, m_right - m_left, m_bottom - m_top);
 }
 
 }  // namespace corvane

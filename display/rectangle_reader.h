@@ -11,7 +11,6 @@
 #include <mutex>
 
 #include "config/log.h"
-#include "display/display_events.h"
 #include "display/frame_buffer.h"
 
 namespace corvane {
@@ -60,7 +59,7 @@ public:
     void Add(const UpdateRectangle& rect);
     [[nodiscard]] bool Empty() const { return m_right <= m_left; }
     // Asks for the repaint; nothing when no rectangle was drawn.
-    void Request(DisplayEvents& events) const;
+    void Request(FrameBuffer& frameBuffer) const;
 
 private:
     int32_t m_left = 0;
@@ -75,7 +74,7 @@ private:
 // whether it drew any of it; then one repaint covers what was drawn. `name` begins the log
 // record of a buffer that does not fit ("Raw", ...). Returns the rectangles drawn.
 template <typename Draw>
-int DrawEachRectangle(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record, size_t size,
+int DrawEachRectangle(FrameBuffer& frameBuffer, const uint8_t* record, size_t size,
                       const char* name, int depth, int pixelSize, Draw&& draw) {
     RectangleReader reader(record, size);
     RepaintArea area;
@@ -94,7 +93,7 @@ int DrawEachRectangle(FrameBuffer& frameBuffer, DisplayEvents& events, const uin
             ++drawn;
         }
     }
-    area.Request(events);
+    area.Request(frameBuffer);
     return drawn;
 }
 

@@ -15,16 +15,11 @@ namespace corvane::fuzz {
 
 class NullEvents : public DisplayEvents {
 public:
-    void RepaintRect(int, int, int, int) override {}
-    void RepaintAll() override {}
     void FrameDrawn() override {}
     void Beep(int, int) override {}
     void SetTitle(const std::string&) override {}
     [[nodiscard]] std::string BaseTitle() const override { return "fuzz"; }
-    void SessionControl(const uint8_t*) override {}
     [[nodiscard]] bool LocalMode() const override { return false; }
-    [[nodiscard]] bool SeamlessMode() const override { return false; }
-    [[nodiscard]] bool FullScreenSession() const override { return false; }
 };
 
 // Error records are written whatever the level: send them nowhere.
@@ -59,9 +54,8 @@ template <typename Decoder>
 void RunRectangleDecoder(Decoder decode, const uint8_t* data, size_t size) {
     QuietLog();
     if (size < 2) return;
-    static NullEvents events;
     FrameBuffer& frameBuffer = FrameBufferOfDepth(DepthFromByte(data[0]));
-    (void)decode(frameBuffer, events, data + 2, size - 2, DepthFromByte(data[1]));
+    (void)decode(frameBuffer, data + 2, size - 2, DepthFromByte(data[1]));
 }
 
 }  // namespace corvane::fuzz

@@ -21,9 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first rectangle covers the decoded image at the bitmap's top-left corner.
     const uint32_t count = 1;
     std::memcpy(message.data() + 4, &count, 4);
-    static corvane::fuzz::NullEvents events;
-    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
-    (void)corvane::DrawJpegRectangles(corvane::fuzz::FrameBufferOfDepth(24), events, message.data(), kRecord + pixels,
-                                      24, width, height);
+    (void)corvane::DrawJpegRectangles(corvane::fuzz::FrameBufferOfDepth(24), message.data(), kRecord, 24,
+                                      message.data() + kRecord, width, height);
     return 0;
 }

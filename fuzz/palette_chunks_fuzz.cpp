@@ -4,8 +4,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     corvane::fuzz::RunRectangleDecoder(
-        [](corvane::FrameBuffer& fb, corvane::DisplayEvents& events, const uint8_t* record, size_t length, int depth) {
-            return corvane::DrawPaletteChunkRectangles(fb, events, record, length, depth);
+        [](corvane::FrameBuffer& fb, const uint8_t* record, size_t length, int depth) {
+            return corvane::DrawPaletteChunkRectangles(fb, record, length, depth);
         },
         data, size);
     return 0;

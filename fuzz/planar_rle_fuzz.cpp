@@ -7,8 +7,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const size_t streamOffset = corvane::kPlanarStreamInRecord + data[0] % 8;
     corvane::fuzz::RunRectangleDecoder(
-        [streamOffset](corvane::FrameBuffer& fb, corvane::DisplayEvents& events, const uint8_t* record, size_t length,
-                       int depth) { return corvane::DrawPlanarRectangles(fb, events, record, length, depth, streamOffset); },
+        [streamOffset](corvane::FrameBuffer& fb, const uint8_t* record, size_t length,
+                       int depth) { return corvane::DrawPlanarRectangles(fb, record, length, depth, streamOffset); },
         data + 1, size - 1);
     return 0;
 }

@@ -40,11 +40,6 @@ MessageChannel::~MessageChannel() {
     if (m_inflaterReady) inflateEnd(&m_inflater);
 }
 
-void MessageChannel::SetJpegDecoder(JpegFrameDecoder decoder, void* context) {
-    m_jpegDecoder = decoder;
-    m_jpegContext = context;
-}
-
 bool MessageChannel::AllocateBuffers(int width, int height, int depth) {
     size_t size = MessageBufferSize(width, height, depth);
     if (size <= m_bufferSize) return true;
@@ -92,8 +87,13 @@ bool MessageChannel::Inflate(const uint8_t* in, size_t inSize, size_t limit, siz
         status = Z_OK;
         return true;
     }
-    // As uncompress reports them: no room or a stream cut short is a buffer error.
-    status = (result == Z_OK || result == Z_BUF_ERROR) ? Z_BUF_ERROR : result;
+    // As uncompress reports them: a full output buffer is a buffer error, a stream that ends
+    // early (room left, input gone) or wants a dictionary is a data error.
+    if (result == Z_NEED_DICT || ((result == Z_OK || result == Z_BUF_ERROR) && m_inflater.avail_out > 0)) {
+        status = Z_DATA_ERROR;
+    } else {
+        status = result == Z_OK ? Z_BUF_ERROR : result;
+    }
     return false;
 }
 
@@ -105,14 +105,31 @@ size_t MessageChannel::MakeBell() {
     return kRecordHeaderSize + kBellRecordSize;
 }
 
-int MessageChannel::ReadMessage(size_t& capacity, int& selector, int& width, int& height) {
+void MessageChannel::DescribeWhole(uint8_t* message, size_t length, MessageFrame& frame) {
+    if (length >= kRecordHeaderSize) {
+        Describe(message, length, frame);
+        return;
+    }
+    DebugPrint(0, "ZRPGEN:  message of %zu bytes has no record header: ignored\n", length);
+    Describe(m_message.get(), MakeBell(), frame);
+}
+
+void MessageChannel::Describe(uint8_t* message, size_t length, MessageFrame& frame) {
+    RecordHeaderToHost(message);
+    frame.type = LoadField<uint16_t>(message, RecordHeaderLayout::kType);
+    frame.header = message;
+    frame.record = message + kRecordHeaderSize;
+    frame.recordBytes = length - kRecordHeaderSize;
+    frame.jpegImage = false;
+}
+
+int MessageChannel::ReadMessage(int selector, MessageFrame& frame) {
+    frame = MessageFrame{};
     DebugPrint(15, "DEBUG:  Reading %d bytes\n", static_cast<int>(kFrameHeaderSize));
     if (m_bufferSize < kRecordHeaderSize + kBellRecordSize) {
         DebugPrint(0, "ZRPGEN:  No message buffers\n");
         return -1;
     }
-    m_message[0] = 0;
-    m_message[1] = 0;
 
     uint8_t header[kFrameHeaderSize];
     int n = m_stream.zRPshRead(Socket(), header, kFrameHeaderSize);
@@ -145,9 +162,7 @@ int MessageChannel::ReadMessage(size_t& capacity, int& selector, int& width, int
                    m_bufferSize);
         return -1;
     }
-    const size_t limit = std::min(capacity, m_bufferSize);
 
-    size_t length = 0;
     int64_t started = TickMilliseconds();
     int64_t finished = started;
     int status = Z_OK;
@@ -160,97 +175,87 @@ int MessageChannel::ReadMessage(size_t& capacity, int& selector, int& width, int
                 DebugPrint(15, "(COMPAES) Num Bytes: %d ... \n", static_cast<int>(body));
                 Decipher(m_message.get(), body);
             }
-            length = body;
+            DescribeWhole(m_message.get(), body, frame);
             break;
-        case COMPSTD:
+        case COMPSTD: {
             if (ReadBody(m_compressed.get(), body) < 0) return -1;
             finished = TickMilliseconds();
             DebugPrint(15, "(COMPSTD) Bytes in: %d ... ", static_cast<int>(body));
-            if (!Inflate(m_compressed.get(), body, limit, length, status)) {
+            size_t length = 0;
+            if (!Inflate(m_compressed.get(), body, m_bufferSize, length, status)) {
                 DebugPrint(0, "Error during uncompress(): %d\n", status);
                 return -1;
             }
             DebugPrint(15, "bytes out: %d.\n", static_cast<int>(length));
+            DescribeWhole(m_message.get(), length, frame);
             break;
+        }
         case COMPEXT:
             if (selector == kDecoderRawCompext) {
                 if (ReadBody(m_message.get(), body) < 0) return -1;
                 finished = TickMilliseconds();
                 Decipher(m_message.get(), body);
-                length = body;
+                DescribeWhole(m_message.get(), body, frame);
                 break;
             }
             if (ReadBody(m_compressed.get(), body) < 0) return -1;
             finished = TickMilliseconds();
             DebugPrint(15, "(COMPEXT alg %d) Bytes in: %d ... \n", selector, static_cast<int>(body));
             Decipher(m_compressed.get(), body);
-            length = DecodeCompext(body, limit, selector, width, height);
+            DecodeCompext(body, selector, frame);
             break;
         default:
             // The body is read so that the stream stays in step; what it holds is unknown.
             if (ReadBody(m_compressed.get(), body) < 0) return -1;
             finished = TickMilliseconds();
             DebugPrint(0, "ZRPGEN:  Unknown envelope %d ... skipping frame...\n", envelope);
-            length = MakeBell();
+            Describe(m_message.get(), MakeBell(), frame);
             break;
     }
 
-    RecordHeaderToHost(m_message.get());
-    DebugPrint(15, "DEBUG:  AF: Message type: %d\n",
-               LoadField<uint16_t>(m_message.get(), RecordHeaderLayout::kType));
+    frame.decodeClass = frame.jpegImage ? kDecoderJpeg : selector;
+    DebugPrint(15, "DEBUG:  AF: Message type: %d\n", frame.type);
     if (static_cast<int64_t>(body) > RateStatistics::kSmallestTimedBody) {
         m_rates.AddSample(static_cast<int64_t>(body), finished - started);
     }
-    capacity = length;
     return 0;
 }
 
-size_t MessageChannel::DecodeCompext(size_t body, size_t limit, int& selector, int& width,
-                                     int& height) {
+void MessageChannel::DecodeCompext(size_t body, int selector, MessageFrame& frame) {
     // The record header, and for an image update its image type, tell how the rest is coded.
     uint8_t peek[kRecordHeaderSize + 8] = {};
     std::memcpy(peek, m_compressed.get(), std::min(body, sizeof peek));
     RecordHeaderToHost(peek);
     uint16_t type = LoadField<uint16_t>(peek, RecordHeaderLayout::kType);
     DebugPrint(15, "Got msg type: %d\n", type);
-    if (type == ZRPPROTOCOL_MH_MESSIMFB) {
-        RecordToHost(peek + kRecordHeaderSize, type, std::min<size_t>(8, body - std::min(body, kRecordHeaderSize)));
+    if (type == ZRPPROTOCOL_MH_MESSIMFB && body >= kRecordHeaderSize + 8) {
+        RecordToHost(peek + kRecordHeaderSize, type, 8);
         uint32_t imageType = LoadField<uint32_t>(peek + kRecordHeaderSize, ImageRecordLayout::kImageType);
         DebugPrint(15, "  imfbtype: %d\n", static_cast<int>(imageType));
         if (imageType == ImageRecordLayout::kJpegImage) selector = kDecoderJpeg;
     }
 
     if (selector == kDecoderJpeg && type == ZRPPROTOCOL_MH_MESSIMFB) {
-        if (body < kJpegImagePrefixSize || limit < kJpegImagePrefixSize || m_jpegDecoder == nullptr) {
-            DebugPrint(0, "ZRPGEN:  JPEG image frame of %zu bytes cannot be decoded ... skipping frame...\n",
-                       body);
-            return MakeBell();
+        if (body < kJpegImagePrefixSize) {
+            DebugPrint(0, "ZRPGEN:  JPEG image frame of %zu bytes has no image ... skipping frame...\n", body);
+            Describe(m_message.get(), MakeBell(), frame);
+            return;
         }
-        std::memcpy(m_message.get(), m_compressed.get(), kJpegImagePrefixSize);
-        int w = 0;
-        int h = 0;
-        int result = m_jpegDecoder(m_jpegContext, m_compressed.get() + kJpegImagePrefixSize,
-                                   body - kJpegImagePrefixSize,
-                                   m_message.get() + kJpegImagePrefixSize,
-                                   limit - kJpegImagePrefixSize, &w, &h);
-        if (result != 0 || w <= 0 || h <= 0 ||
-            static_cast<uint64_t>(w) * static_cast<uint64_t>(h) * 3 > limit - kJpegImagePrefixSize) {
-            DebugPrint(0, "ZRPGEN:  JPEG image frame did not decode (%d) ... skipping frame...\n", result);
-            return MakeBell();
-        }
-        width = w;
-        height = h;
-        return static_cast<size_t>(w) * static_cast<size_t>(h) * 3;
+        // The image stays where it came; the display code decodes it.
+        Describe(m_compressed.get(), body, frame);
+        frame.jpegImage = true;
+        return;
     }
 
     size_t length = 0;
     int status = Z_OK;
-    if (!Inflate(m_compressed.get(), body, limit, length, status)) {
+    if (!Inflate(m_compressed.get(), body, m_bufferSize, length, status) || length < kRecordHeaderSize) {
         DebugPrint(0, "Error during uncompress(): %d ... skipping frame...\n", status);
-        return MakeBell();
+        Describe(m_message.get(), MakeBell(), frame);
+        return;
     }
     DebugPrint(15, "bytes out: %d.\n", static_cast<int>(length));
-    return length;
+    Describe(m_message.get(), length, frame);
 }
 
 int MessageChannel::SendInitMessage(const uint8_t* initRecord) {
@@ -295,13 +300,17 @@ int MessageChannel::ReadInitReply(uint8_t* initRecord) {
 
 int MessageChannel::SendBodyLocked(uint16_t envelope, BodyCoding coding, int32_t type,
                                    const uint8_t* record, size_t recordSize,
-                                   const uint8_t* payload, size_t payloadSize, int level) {
+                                   const uint8_t* payload, size_t payloadSize, int level,
+                                   bool encipherRecord) {
     m_sendBody.resize(kRecordHeaderSize + recordSize + payloadSize);
     uint8_t* body = m_sendBody.data();
     MakeRecordHeader(body, type);
     RecordHeaderToWire(body);
     if (recordSize > 0) std::memcpy(body + kRecordHeaderSize, record, recordSize);
     RecordToWire(body + kRecordHeaderSize, type, recordSize);
+    if (encipherRecord) {
+        (void)EncipherBlocks(body + kRecordHeaderSize, recordSize, kKeyRecordSize, BuildPayloadKey(m_serverCode));
+    }
     if (payloadSize > 0) std::memcpy(body + kRecordHeaderSize + recordSize, payload, payloadSize);
     if (!m_sendFrame.Build(envelope, body, m_sendBody.size(), m_serverCode, coding, 0, level)) {
         return -1;
@@ -315,6 +324,12 @@ int MessageChannel::SendMessage(int32_t type, const uint8_t* record, size_t reco
     std::lock_guard lock(m_sendLock);
     return SendBodyLocked(kEnvelopePlain, BodyCoding::AsIs, type, record, recordSize, payload,
                           payloadSize, 0);
+}
+
+int MessageChannel::SendKeyRecord(const uint8_t* record) {
+    std::lock_guard lock(m_sendLock);
+    return SendBodyLocked(kEnvelopePlain, BodyCoding::AsIs, ZRPPROTOCOL_MH_MESSKEYE, record, kKeyRecordSize, nullptr,
+                          0, 0, true);
 }
 
 int MessageChannel::SendCompressedMessage(int32_t type, const uint8_t* record, size_t recordSize,

@@ -1,9 +1,9 @@
 // Framed messages over the stream connection: reading a frame and undoing its envelope,
 // the init exchange of the login, and the client's outgoing messages.
 //
-// Threads: one thread reads (the login thread, then the receive thread); any thread may
-// send, each whole message under the channel's send lock, which is never held across a
-// read. The buffers are allocated once per session (AllocateBuffers) and reused by every
+// Threads: one thread reads (the login thread, then the receive thread). Sending happens
+// on the login thread during the login and on the session's sender thread afterwards, each
+// whole message under the channel's send lock, which is never held across a read. The buffers are allocated once per session (AllocateBuffers) and reused by every
 // read; reading a frame allocates nothing.
 #pragma once
 
@@ -18,19 +18,16 @@
 
 #include "protocol/frame_builder.h"
 #include "protocol/framing_limits.h"
+#include "protocol/message_frame.h"
 #include "protocol/rate_statistics.h"
 #include "protocol/records.h"
 #include "protocol/stream_connection.h"
 
 namespace corvane {
 
-// Decodes the JPEG image of a COMPEXT image frame into `out` (`capacity` bytes), reporting
-// its size. 0 on success, negative when the image cannot be decoded into the buffer.
-// Installed by the display code; called on the reading thread.
-using JpegFrameDecoder = int (*)(void* context, const uint8_t* jpeg, size_t size, uint8_t* out,
-                                 size_t capacity, int* width, int* height);
-
-// Which decoder a read expects, from the current compression format.
+// What a read expects of a COMPEXT body, from the current compression format: deflated
+// (a JPEG image update is recognised by its image type whatever this says), a JPEG image, or
+// left as it came (the planar formats).
 enum DecoderSelector : int {
     kDecoderDeflate = 0,
     kDecoderJpeg = 1,
@@ -46,12 +43,14 @@ public:
 
     void SetSocket(int socket) { m_socket.store(socket); }
     [[nodiscard]] int Socket() const { return m_socket.load(); }
+    // Forgets the socket and hands it to the caller, who alone then closes it: when the
+    // receive thread and the shut-down end the session at the same moment, only one of them
+    // gets it, so a descriptor is never closed twice. -1 when none was set.
+    [[nodiscard]] int TakeSocket() { return m_socket.exchange(-1); }
 
     // The connection's server code (clear text); it modifies the payload key. Set before
     // the connection is used.
     void SetServerCode(std::string serverCode) { m_serverCode = std::move(serverCode); }
-
-    void SetJpegDecoder(JpegFrameDecoder decoder, void* context);
 
     // The message and compressed-data buffers for the session geometry. False when they
     // cannot be allocated. Called once after login; a reconnection keeps them.
@@ -59,13 +58,12 @@ public:
     [[nodiscard]] uint8_t* MessageBuffer() { return m_message.get(); }
     [[nodiscard]] size_t BufferSize() const { return m_bufferSize; }
 
-    // Reads one frame into the message buffer with its record header in host order.
-    // `capacity` in: the most bytes the caller takes; out: the body bytes now in the buffer.
-    // `selector` may rise from 0 to 1 for a JPEG image frame, whose size is then reported.
-    // 0 on success; -1 when the stream failed or the frame cannot be taken (the caller
-    // treats it as a lost connection). A frame whose body cannot be decoded but whose bytes
-    // were read becomes a bell message with a zero record, and the session goes on.
-    [[nodiscard]] int ReadMessage(size_t& capacity, int& selector, int& width, int& height);
+    // Reads one frame and undoes its envelope: `frame` then describes the message, with its
+    // record header and record in host order (see MessageFrame). 0 on success; -1 when the
+    // stream failed or the frame cannot be taken (the caller treats it as a lost connection).
+    // A frame whose body cannot be decoded but whose bytes were read becomes a silent bell
+    // (a zero record), and the session goes on.
+    [[nodiscard]] int ReadMessage(int selector, MessageFrame& frame);
 
     // The login's init message: frame, record header and the 424-byte init record (host
     // order; the caller's copy is not changed). Result of the write.
@@ -83,6 +81,10 @@ public:
     [[nodiscard]] int SendMessage(int32_t type, const uint8_t* record, size_t recordSize,
                                   const uint8_t* payload = nullptr, size_t payloadSize = 0);
 
+    // A key record (32 bytes, host order; not changed): converted to wire order, then
+    // enciphered as one 32-byte block, and sent as a plain message. Result as SendMessage.
+    [[nodiscard]] int SendKeyRecord(const uint8_t* record);
+
     // The same body deflated at `level` and sent with the COMPEXT envelope. Negative, with
     // nothing sent, when compression fails.
     [[nodiscard]] int SendCompressedMessage(int32_t type, const uint8_t* record, size_t recordSize,
@@ -97,12 +99,18 @@ private:
                                int& status);
     void Decipher(uint8_t* body, size_t size) const;
     size_t MakeBell();
-    // Undoes a deciphered COMPEXT body in the compressed-data buffer: a JPEG image or a
-    // deflated message. The length of the message, or of a bell when it cannot be decoded.
-    size_t DecodeCompext(size_t body, size_t limit, int& selector, int& width, int& height);
+    // Undoes a deciphered COMPEXT body in the compressed-data buffer: a JPEG image update
+    // stays where it is, anything else is inflated into the message buffer (or becomes a bell
+    // when it cannot be).
+    void DecodeCompext(size_t body, int selector, MessageFrame& frame);
+    // Points `frame` at a message of `length` bytes at `message` and converts its record.
+    static void Describe(uint8_t* message, size_t length, MessageFrame& frame);
+    // The same for a message that may be too short for a record header: it becomes a bell.
+    void DescribeWhole(uint8_t* message, size_t length, MessageFrame& frame);
     [[nodiscard]] int SendBodyLocked(uint16_t envelope, BodyCoding coding, int32_t type,
                                      const uint8_t* record, size_t recordSize,
-                                     const uint8_t* payload, size_t payloadSize, int level);
+                                     const uint8_t* payload, size_t payloadSize, int level,
+                                     bool encipherRecord = false);
 
     StreamConnection& m_stream;
     std::atomic<int> m_socket{-1};
@@ -113,9 +121,6 @@ private:
     size_t m_bufferSize = 0;
     z_stream m_inflater{};
     bool m_inflaterReady = false;
-
-    JpegFrameDecoder m_jpegDecoder = nullptr;
-    void* m_jpegContext = nullptr;
 
     std::mutex m_sendLock;            // held around every whole outgoing message
     std::vector<uint8_t> m_sendBody;  // under m_sendLock

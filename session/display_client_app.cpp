@@ -1,35 +1,51 @@
 #include "session/display_client_app.h"
 
 #include <chrono>
+#include <cstdlib>
 
 #include "config/connection_file.h"
+#include "config/error_box.h"
 #include "config/log.h"
 #include "config/site_settings.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "session/session_control_codes.h"
 
 namespace corvane {
 
 namespace {
-}
 
-CDisplayClientApp::CDisplayClientApp(UiHost& host, SessionOptions options)
-    : m_host(host), m_options(std::move(options)) {
-    m_channel.SetJpegDecoder(&JpegImageDecoder::DecodeFrame, &m_jpegDecoder);
+// How long the threads of a session may take to end once the user has ended the client; a
+// thread still blocked then (a connection attempt that nobody answers) does not keep the
+// process alive.
+constexpr auto kEndGrace = std::chrono::seconds(3);
+
+}  // namespace
+
+CDisplayClientApp::CDisplayClientApp(SessionPorts ports, SessionOptions options)
+    : m_notices(ports.notices),
+      m_dialogs(ports.dialogs),
+      m_cursor(ports.cursor),
+      m_windows(ports.windows),
+      m_options(std::move(options)) {
+    RegisterHandlers();
 }
 
 CDisplayClientApp::~CDisplayClientApp() {
     m_exitFlag.store(true);
-    CloseSocket();
-    {
-        std::lock_guard lock(m_timerMutex);
-        m_timerStop.notify_all();
-    }
-    if (m_receiveThread.joinable()) m_receiveThread.join();
-    // Drawing-request frames still decoding write the frame buffer and report to this object.
-    m_dispatcher.FinishDrawing();
-    if (m_timerThread.joinable()) m_timerThread.join();
+    EndThreads();
+}
+
+void CDisplayClientApp::RegisterHandlers() {
+    m_display.Register(m_router);
+    m_clipboard.Register(m_router);
+    m_pointer.Register(m_router);
+    m_windowRequests.Register(m_router);
+    m_router.Register(ZRPPROTOCOL_MH_MESSSCTL, kSessionControlRecordSize, [this](const MessageFrame& message) {
+        DebugPrint(5, "Received Session Control request\n");
+        SessionControl(message.record);
+    });
 }
 
 void CDisplayClientApp::ReadSettings(const std::string& path) {
@@ -39,28 +55,32 @@ void CDisplayClientApp::ReadSettings(const std::string& path) {
     if (m_siteDefaults) ApplyNoSiteDefaults(m_settings);
 
     DebugPrint(61, "Start \"Corvane\"  %s  PID is %d\n", kVersionText, platform::CurrentProcessId());
+    // The progress and statistics windows live on the user-interface thread; their records
+    // stand where their threads used to start, once the log is open.
+    DebugPrint(1, "Start Splash Thread\n");
 
-    const MonitorModel monitors = m_host.Monitors();
+    std::future<MonitorModel> monitorsAnswer = m_dialogs.Monitors();
+    const MonitorModel monitors = AwaitAnswer(monitorsAnswer, m_exitFlag).value_or(MonitorModel{1, 1024, 768});
     if (platform::IsRegularFile(path)) {
         DebugPrint(1, "Reading .zrp file from command line: %s\n", path.c_str());
         if (ReadConnectionFile(path, m_settings, m_mailbox, monitors.count) != 0) {
-            m_host.PauseForUser(250);
+            m_notices.PauseForUser(250);
         }
         if (m_settings.useSeamlessWindowingMode != 0 || m_settings.useFullScreenMode != 0 ||
             m_settings.displayWidth < 0 || m_settings.displayHeight < 0) {
             SizeToMonitors(monitors);
         }
         m_env.ReadDefinitions(path);
-        if (m_settings.forceLoginDialog) (void)m_host.SessionLoginDialog(m_settings);
+        if (m_settings.forceLoginDialog) (void)AskLoginDialog(&DialogPort::SessionLoginDialog);
     } else {
         DebugPrint(1, "Error reading .zrp file from command line\n");
-        if (m_siteDefaults) m_host.PauseForUser(1500);
+        if (m_siteDefaults) m_notices.PauseForUser(1500);
         m_mailbox.Post(kStatusError, "Stand alone mode.  Default values\r\nwill be used for this session.",
                        true);
-        m_host.PauseForUser(1500);
-        if (m_settings.projectIDDialog != 0) (void)m_host.ProjectIdentificationDialog(m_settings);
-        (void)m_host.SessionLoginDialog(m_settings);
-        m_host.PauseForUser(250);
+        m_notices.PauseForUser(1500);
+        if (m_settings.projectIDDialog != 0) (void)AskLoginDialog(&DialogPort::ProjectIdentificationDialog);
+        (void)AskLoginDialog(&DialogPort::SessionLoginDialog);
+        m_notices.PauseForUser(250);
         m_mailbox.Post(kStatusClearError, "");
     }
     m_channel.SetServerCode(m_settings.serverCode);
@@ -70,6 +90,14 @@ void CDisplayClientApp::ReadSettings(const std::string& path) {
     } else if (m_settings.keyMapNumber > 0) {
         (void)m_keyMap.LoadInternalKeyMap(m_settings.keyMapNumber);
     }
+}
+
+bool CDisplayClientApp::AskLoginDialog(std::future<LoginForm> (DialogPort::*dialog)(LoginForm)) {
+    std::future<LoginForm> answer = (m_dialogs.*dialog)(LoginForm{m_settings, false});
+    std::optional<LoginForm> form = AwaitAnswer(answer, m_exitFlag);
+    if (!form || !form->confirmed) return false;
+    m_settings = std::move(form->settings);
+    return true;
 }
 
 void CDisplayClientApp::SizeToMonitors(const MonitorModel& monitors) {
@@ -86,11 +114,10 @@ void CDisplayClientApp::SizeToMonitors(const MonitorModel& monitors) {
 }
 
 int CDisplayClientApp::Run(const std::string& commandLinePath) {
-    // The progress and statistics windows live on the user-interface thread; their records
-    // stand where their threads used to start and end.
-    DebugPrint(1, "Start Splash Thread\n");
+    // This thread runs the start-up and the login: the one that may wait for a person.
+    SetThreadMayWaitForPerson(true);
     ReadSettings(commandLinePath);
-    m_host.SettingsRead(m_settings);
+    m_windows.SettingsRead(m_settings);
     if (m_settings.remoteDesktopMode) {
         DebugPrint(1, "The connection file asks for a remote-desktop session; not supported here yet.\n");
         return kExitNormal;
@@ -107,47 +134,84 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
         return ErrorRoutine("Error:  Unable to create the screen of this session.");
     }
     m_connectedAt = std::time(nullptr);
-    m_host.SessionStarted(m_frameBuffer, *this);
+    PublishFacts();
+    m_windows.SessionStarted(m_frameBuffer, *this);
     DebugPrint(1, "Start SessionStat Thread\n");
-    m_host.ShowProgress(false);
-    m_dispatcher.SetProtocolVersion(m_protocolVersion);
-    m_dispatcher.SetServerVersion(m_serverVersion);
+    m_notices.ShowProgress(false);
+    m_display.SetProtocolVersion(m_protocolVersion);
+    m_display.SetServerVersion(m_serverVersion);
+    m_windowRequests.SetSeamless(m_settings.useSeamlessWindowingMode != 0);
+    m_router.SetFullScreenSession(m_settings.useFullScreenMode != 0);
+    m_sender.Start();
     m_receiveThread = std::thread([this] { ProcessMessagesThread(); });
     // This client never opens a datagram channel.
     DebugPrint(1, "Start Process UDP Messages Thread\n");
     DebugPrint(1, "UDP not supported by server or firewall - Process UDP Messages Thread closing\n");
     StartExitTimer();
 
-    int exitCode = m_host.EventLoop();
+    int exitCode = m_windows.EventLoop();
     DebugPrint(1, "SessionStat Thread closing\n");
     DebugPrint(1, "Splash Thread closing\n");
     m_exitFlag.store(true);
     DebugPrint(1, "Main Thread exiting\n");
+    EndThreads();
+    return exitCode;
+}
+
+void CDisplayClientApp::EndThreads() {
+    // A thread that stays blocked past the grace (a connection attempt nobody answers) does
+    // not keep the process alive: what the user asked for, the end, happens anyway.
+    std::atomic<bool> ended{false};
+    std::thread watchdog([this, &ended] {
+        std::unique_lock lock(m_timerMutex);
+        if (!m_timerStop.wait_for(lock, kEndGrace, [&ended] { return ended.load(); })) {
+            DebugPrint(1, "The session's threads did not end; leaving without them\n");
+            std::fflush(nullptr);
+            std::_Exit(kExitNormal);
+        }
+    });
     CloseSocket();
     {
         std::lock_guard lock(m_timerMutex);
         m_timerStop.notify_all();
     }
     if (m_receiveThread.joinable()) m_receiveThread.join();
+    m_sender.Stop();
     // Drawing-request frames still decoding write the frame buffer and report to this object.
-    m_dispatcher.FinishDrawing();
+    m_display.FinishDrawing();
     if (m_timerThread.joinable()) m_timerThread.join();
+    if (m_requestThread.joinable()) m_requestThread.join();
+    {
+        std::lock_guard lock(m_timerMutex);
+        ended.store(true);
+        m_timerStop.notify_all();
+    }
+    watchdog.join();
 
-    if (!m_options.screenshotPath.empty()) {
+    if (!m_options.screenshotPath.empty() && m_frameBuffer.Geometry().valid) {
+        const std::string path = m_options.screenshotPath;
         std::vector<uint8_t> rgb = m_frameBuffer.ShownRgb();
-        if (!WritePng(m_options.screenshotPath, rgb.data(), m_frameBuffer.Width(),
-                      m_frameBuffer.SessionHeight())) {
-            DebugPrint(0, "ERROR: Unable to write the screenshot %s\n", m_options.screenshotPath.c_str());
+        const FrameGeometry g = m_frameBuffer.Geometry();
+        if (!WritePng(path, rgb.data(), g.width, g.sessionHeight)) {
+            DebugPrint(0, "ERROR: Unable to write the screenshot %s\n", path.c_str());
         }
     }
-    return exitCode;
 }
 
 void CDisplayClientApp::ShutDown() {
     DebugPrint(1, "Set exit_flag\n");
     m_shuttingDown.store(true);
     m_exitFlag.store(true);
-    m_host.Quit(kExitNormal);
+    {
+        std::lock_guard lock(m_timerMutex);
+        m_timerStop.notify_all();
+    }
+    m_windows.Quit(kExitNormal);
+}
+
+bool CDisplayClientApp::SleepUnlessQuitting(int milliseconds) {
+    std::unique_lock lock(m_timerMutex);
+    return !m_timerStop.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_exitFlag.load(); });
 }
 
 void CDisplayClientApp::StartExitTimer() {
@@ -165,18 +229,9 @@ void CDisplayClientApp::StartExitTimer() {
 }
 
 void CDisplayClientApp::CloseSocket() {
-    int socket = m_channel.Socket();
-    if (socket < 0) return;
-    m_channel.SetSocket(-1);
-    (void)m_stream.Close(socket);
-}
-
-void CDisplayClientApp::RepaintRect(int x, int y, int width, int height) {
-    m_host.RepaintRect(x, y, width, height);
-}
-
-void CDisplayClientApp::RepaintAll() {
-    m_host.RepaintRect(0, 0, m_frameBuffer.Width(), m_frameBuffer.SessionHeight());
+    // Whoever takes the socket closes it; the others find nothing left to close.
+    const int socket = m_channel.TakeSocket();
+    if (socket >= 0) (void)m_stream.Close(socket);
 }
 
 void CDisplayClientApp::FrameDrawn() {
@@ -187,13 +242,17 @@ void CDisplayClientApp::FrameDrawn() {
     }
 }
 
-void CDisplayClientApp::Beep(int frequencyHz, int milliseconds) { m_host.Beep(frequencyHz, milliseconds); }
+void CDisplayClientApp::Beep(int frequencyHz, int milliseconds) { m_notices.Bell(frequencyHz, milliseconds); }
 
-void CDisplayClientApp::SetTitle(const std::string& title) { m_host.SetTitle(title); }
+void CDisplayClientApp::SetTitle(const std::string& title) { m_notices.SetTitle(title); }
 
 std::string CDisplayClientApp::BaseTitle() const {
     std::lock_guard lock(m_captionMutex);
     return m_caption;
+}
+
+void CDisplayClientApp::Fail(FailureKind kind, const std::string& text, int logLevel, const std::string& logText) {
+    ReportFailure(FailureReport{kind, text, logLevel, logText}, m_mailbox, m_notices);
 }
 
 }  // namespace corvane

@@ -1,18 +1,22 @@
-// CDisplayClientApp: the one application object. It owns the settings, the connection, the
+// CDisplayClientApp: the application object. It owns the settings, the connection, the
 // message buffers, the frame buffer and the threads of a client process, and runs the
 // start-up, the login, the receive loop and the shut-down.
 //
-// Threads: Run() is the start-up thread (settings, login, then the user-interface loop of
-// the host); the ProcessMessages thread reads and dispatches every server message; a timer
-// thread ends the session after --exit-after seconds. The shared flags are atomics; the
-// settings are written only before the receive thread starts and by the receive thread's
-// reconnection while the user-interface thread is paused.
+// Threads: Run() is the session thread (settings, login, then it waits for the windows to
+// end); the ProcessMessages thread reads every server message and hands it to the router; the
+// sender thread writes every message the client sends once the session runs; a timer thread
+// ends the session after --exit-after seconds. The shared flags are atomics. The settings are
+// written by one thread at a time (the session thread until the receive thread starts, then
+// the receive thread's reconnection); the windows read the published facts, a snapshot
+// replaced whole under a lock.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <condition_variable>
 #include <ctime>
+#include <future>
+#include <memory>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -21,20 +25,25 @@
 #include "config/client_settings.h"
 #include "config/env_block.h"
 #include "config/status_mailbox.h"
+#include "clipboard/clipboard_messages.h"
 #include "display/display_events.h"
+#include "display/display_messages.h"
 #include "display/frame_buffer.h"
-#include "display/jpeg_image_decoder.h"
-#include "display/message_dispatcher.h"
 #include "input/key_map.h"
+#include "input/pointer_messages.h"
 #include "protocol/info_block.h"
 #include "protocol/message_channel.h"
+#include "protocol/message_router.h"
+#include "protocol/message_sender.h"
 #include "protocol/records.h"
 #include "protocol/stream_connection.h"
+#include "seamless/window_messages.h"
+#include "session/failure_report.h"
 #include "session/monitor_layout.h"
 #include "session/session_commands.h"
 #include "session/session_options.h"
+#include "session/session_ports.h"
 #include "session/session_table.h"
-#include "session/ui_host.h"
 
 namespace corvane {
 
@@ -67,7 +76,7 @@ struct ConnectRequest {
 
 class CDisplayClientApp : public DisplayEvents, public SessionCommands {
 public:
-    CDisplayClientApp(UiHost& host, SessionOptions options);
+    CDisplayClientApp(SessionPorts ports, SessionOptions options);
     ~CDisplayClientApp() override;
     CDisplayClientApp(const CDisplayClientApp&) = delete;
     CDisplayClientApp& operator=(const CDisplayClientApp&) = delete;
@@ -82,16 +91,11 @@ public:
     [[nodiscard]] StatusMailbox& Mailbox() { return m_mailbox; }
 
     // DisplayEvents.
-    void RepaintRect(int x, int y, int width, int height) override;
-    void RepaintAll() override;
     void FrameDrawn() override;
     void Beep(int frequencyHz, int milliseconds) override;
     void SetTitle(const std::string& title) override;
     [[nodiscard]] std::string BaseTitle() const override;
-    void SessionControl(const uint8_t* record) override;
     [[nodiscard]] bool LocalMode() const override { return m_localMode.load(); }
-    [[nodiscard]] bool SeamlessMode() const override { return m_settings.useSeamlessWindowingMode != 0; }
-    [[nodiscard]] bool FullScreenSession() const override { return m_settings.useFullScreenMode != 0; }
     void CursorShape(const CursorImage& image) override;
 
     // SessionCommands: the windows' view of the running session (user-interface thread).
@@ -104,10 +108,10 @@ public:
     void DisconnectSession() override;
     void SetDecoderThreadLimit(int limit) override;
     bool ToggleKeyMapMode() override;
-    [[nodiscard]] bool SaveConnectionFile(const std::string& path) override;
+    [[nodiscard]] bool SaveConnectionFile(const std::string& path, bool fullScreenShown) override;
 
-    // Sends a session-control record with this code and first argument.
-    int SendSessionControl(int32_t code, int32_t firstArgument = 0);
+    // Queues a session-control record with this code and first argument for the sender.
+    bool SendSessionControl(int32_t code, int32_t firstArgument = 0);
 
 private:
     // Start-up.
@@ -122,6 +126,12 @@ private:
     [[nodiscard]] int FinishLogin(bool& attached);
     void ShowLoginFailure(int code);
     [[nodiscard]] int ErrorRoutine(const std::string& text, bool wait = true);
+    void Fail(FailureKind kind, const std::string& text, int logLevel = 0, const std::string& logText = {});
+    // Asks for a login dialog and takes what the user entered; false when cancelled or the
+    // client is quitting.
+    bool AskLoginDialog(std::future<LoginForm> (DialogPort::*dialog)(LoginForm));
+    // Publishes the facts the windows read (after the login and after a reconnection).
+    void PublishFacts();
     void SetVersions(const InfoBlock& block);
     void LogInitReply(int requestedWidth, int requestedHeight);
     void WriteRequestIntoInit();
@@ -131,10 +141,22 @@ private:
     void ProcessMessagesThread();
     [[nodiscard]] int ProcessMessages();
     [[nodiscard]] int Reconnect();
+    void SessionControl(const uint8_t* record);
+    // Ends the client once the server has had time to act on the exit dialog's request.
+    void EndAfterRequest(bool exitRequest);
+    void RegisterHandlers();
     void StartExitTimer();
+    // Sleeps, but wakes when the client is quitting; false then.
+    bool SleepUnlessQuitting(int milliseconds);
+    // Ends the threads of the session (receive, sender, decoders, timer) and writes the
+    // screenshot.
+    void EndThreads();
     void CloseSocket();
 
-    UiHost& m_host;
+    NoticePort& m_notices;
+    DialogPort& m_dialogs;
+    CursorPort& m_cursor;
+    WindowPort& m_windows;
     const SessionOptions m_options;
 
     ClientSettings m_settings;
@@ -144,10 +166,14 @@ private:
     bool m_siteDefaults = false;
 
     StreamConnection m_stream;
-    JpegImageDecoder m_jpegDecoder;  // the channel's decoder of JPEG image frames
     MessageChannel m_channel{m_stream};
+    MessageSender m_sender{m_channel};
     FrameBuffer m_frameBuffer;
-    MessageDispatcher m_dispatcher{m_channel, m_frameBuffer, *this};
+    MessageRouter m_router;
+    DisplayMessages m_display{m_frameBuffer, *this};
+    ClipboardMessages m_clipboard;
+    PointerMessages m_pointer;
+    WindowMessages m_windowRequests;
 
     std::array<uint8_t, kInitRecordSize> m_minit{};  // host order
     InfoBlock m_info;
@@ -172,10 +198,15 @@ private:
     std::atomic<bool> m_messageReceived{false};
     std::time_t m_connectedAt = 0;  // written before the session's windows exist
 
+    mutable std::mutex m_factsMutex;
+    SessionFacts m_facts;                                      // under m_factsMutex
+    std::shared_ptr<const ClientSettings> m_publishedSettings;  // under m_factsMutex
+
     std::thread m_receiveThread;
     std::thread m_timerThread;
+    std::thread m_requestThread;  // the exit dialog's request: waits for the server, then ends
     std::mutex m_timerMutex;
-    std::condition_variable m_timerStop;
+    std::condition_variable m_timerStop;  // wakes the timers and sleeps when the client quits
 };
 
 }  // namespace corvane

@@ -1,5 +1,7 @@
 #include "session/headless_host.h"
 
+#include <vector>
+
 #include "config/log.h"
 
 namespace corvane {
@@ -14,18 +16,47 @@ std::string HeadlessHost::Title() const {
     return m_title;
 }
 
-void HeadlessHost::MessageBox(const std::string& caption, const std::string& text) {
-    DebugPrint(1, "Message box \"%s\": %s\n", caption.c_str(), text.c_str());
-}
-
-int HeadlessHost::SessionControlDialog(const SessionTable& sessions) {
-    return UnattendedSessionChoice(m_sessionChoice, sessions);
+void HeadlessHost::Bell(int frequencyHz, int) {
+    // A bell of frequency 0 sounds nothing, here as anywhere.
+    if (frequencyHz != 0) ++m_beeps;
 }
 
 void HeadlessHost::ShowSessionEndNotice(const std::string& title, const std::string& line) {
     DebugPrint(1, "%s: %s\n", title.c_str(), line.c_str());
     // Nobody is there to read it: the Exit button is pressed at once.
     Quit(0);
+}
+
+void HeadlessHost::ShowReconnecting(bool reconnecting) {
+    DebugPrint(1, reconnecting ? "Reconnecting to the server\n" : "Reconnected to the server\n");
+}
+
+std::future<LoginForm> HeadlessHost::SessionLoginDialog(LoginForm form) {
+    form.confirmed = true;
+    return ReadyAnswer(std::move(form));
+}
+
+std::future<LoginForm> HeadlessHost::EnterPasswordDialog(LoginForm form) {
+    form.confirmed = true;
+    return ReadyAnswer(std::move(form));
+}
+
+std::future<LoginForm> HeadlessHost::ProjectIdentificationDialog(LoginForm form) {
+    form.confirmed = true;
+    return ReadyAnswer(std::move(form));
+}
+
+std::future<int> HeadlessHost::SessionControlDialog(SessionTable sessions) {
+    return ReadyAnswer(UnattendedSessionChoice(m_sessionChoice, sessions));
+}
+
+void HeadlessHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands&) {
+    frameBuffer.SetDamageListener([this, &frameBuffer] {
+        // Nobody paints: the damage is taken at once so that the next change signals again.
+        ++m_repaints;
+        thread_local std::vector<DamageRect> taken;
+        frameBuffer.TakeDamage(taken);
+    });
 }
 
 int HeadlessHost::EventLoop() {

@@ -11,29 +11,44 @@
 #include <mutex>
 #include <string>
 
-#include "session/ui_host.h"
+#include "session/session_ports.h"
 
 namespace corvane {
 
-class HeadlessHost : public UiHost {
+class HeadlessHost : public NoticePort, public DialogPort, public CursorPort, public WindowPort {
 public:
     explicit HeadlessHost(std::string sessionChoice) : m_sessionChoice(std::move(sessionChoice)) {}
 
-    void RepaintRect(int, int, int, int) override { ++m_repaints; }
+    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this}; }
+
+    // NoticePort.
     void SetTitle(const std::string& title) override;
-    void Beep(int, int) override { ++m_beeps; }
-    void MessageBox(const std::string& caption, const std::string& text) override;
-    [[nodiscard]] bool SessionLoginDialog(ClientSettings&) override { return true; }
-    [[nodiscard]] bool EnterPasswordDialog(ClientSettings&) override { return true; }
-    [[nodiscard]] bool ProjectIdentificationDialog(ClientSettings&) override { return true; }
-    [[nodiscard]] int SessionControlDialog(const SessionTable& sessions) override;
+    void Bell(int frequencyHz, int) override;
+    void ErrorBeep() override { ++m_beeps; }
     void ShowProgress(bool) override {}
+    void ShowFatalError() override {}
     void ShowSessionEndNotice(const std::string& title, const std::string& line) override;
+    void ShowReconnecting(bool reconnecting) override;
     void Minimise() override {}
     void PauseForUser(int) override {}
+
+    // DialogPort.
+    [[nodiscard]] std::future<LoginForm> SessionLoginDialog(LoginForm form) override;
+    [[nodiscard]] std::future<LoginForm> EnterPasswordDialog(LoginForm form) override;
+    [[nodiscard]] std::future<LoginForm> ProjectIdentificationDialog(LoginForm form) override;
+    [[nodiscard]] std::future<int> SessionControlDialog(SessionTable sessions) override;
+    [[nodiscard]] std::future<MonitorModel> Monitors() override { return ReadyAnswer(MonitorModel{1, 1024, 768}); }
+
+    // CursorPort.
+    void SetRemoteCursor(const CursorImage&, int) override {}
+
+    // WindowPort.
+    void SettingsRead(const ClientSettings&) override {}
+    void SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands) override;
     [[nodiscard]] int EventLoop() override;
     void Quit(int exitCode) override;
 
+    // Damage signals taken from the frame buffer.
     [[nodiscard]] long Repaints() const { return m_repaints.load(); }
     [[nodiscard]] std::string Title() const;
 

@@ -23,11 +23,7 @@ void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 }  // namespace
 
 int CDisplayClientApp::ErrorRoutine(const std::string& text, bool wait) {
-    DebugPrint(0, "%s\n", text.c_str());
-    m_mailbox.PostError(text);
-    m_host.ShowFatalError();
-    m_host.Beep(0, 0);
-    if (wait) m_host.PauseForUser(10000);
+    Fail(wait ? FailureKind::Fatal : FailureKind::FatalNoPause, text);
     return kExitError;
 }
 
@@ -132,15 +128,13 @@ void CDisplayClientApp::ShowLoginFailure(int code) {
     if (code == -1007) {
         std::string user = m_settings.demoMode ? "demo" : m_settings.deviceUserName;
         m_mailbox.Post(kStatusLoggingOn, user);
-        m_host.PauseForUser(1000);
+        m_notices.PauseForUser(1000);
         m_mailbox.Post(kStatusAuthentication, "Authenticating:");
-        m_host.PauseForUser(1000);
+        m_notices.PauseForUser(1000);
         m_mailbox.Post(kStatusAuthentication, "Authenticating: Failed");
-        m_host.PauseForUser(1000);
+        m_notices.PauseForUser(1000);
     }
-    m_host.Beep(0, 0);
-    DebugPrint(1, "%s\n", text.c_str());
-    m_mailbox.Post(kStatusError, text, true);
+    Fail(FailureKind::LoginAttempt, text, 1);
 }
 
 int CDisplayClientApp::Login(bool& attached) {
@@ -180,7 +174,7 @@ int CDisplayClientApp::Login(bool& attached) {
                           m_settings.displayDepth);
             DebugPrint(1, "%s\n", text);
             m_mailbox.PostError(text);
-            m_host.PauseForUser(3000);
+            m_notices.PauseForUser(3000);
         } else {
             m_minit[InitRecordLayout::kBitsPerPixel] = static_cast<uint8_t>(bpp);
             if (m_settings.useGLPlus && attempt == 1) {
@@ -204,7 +198,7 @@ int CDisplayClientApp::Login(bool& attached) {
             std::snprintf(where, sizeof where, "%s  Port %d", m_settings.displayServerAddress.c_str(),
                           m_settings.displayServerPort);
             m_mailbox.Post(kStatusConnecting, where);
-            m_host.PauseForUser(250);
+            m_notices.PauseForUser(250);
             DebugPrint(1, "pixdepth %d  bitsppix %d\n", m_settings.displayDepth, bpp);
 
             ConnectRequest request;
@@ -237,20 +231,20 @@ int CDisplayClientApp::Login(bool& attached) {
             ShowLoginFailure(code);
             if (m_settings.demoMode) return ErrorRoutine("Error:  Unable to connect to server.");
             if (m_settings.noRetries) {
-                m_host.PauseForUser(500);
+                m_notices.PauseForUser(500);
                 return ErrorRoutine(LoginFailureText(code, m_settings.useProxy != 0));
             }
-            m_host.PauseForUser(3000);
+            m_notices.PauseForUser(3000);
         }
 
         // The next attempt starts from a fresh environment block and asks for the password.
         m_env.Clear();
         m_env.ReadDefinitions(!m_settings.connectionFilePath.empty() ? m_settings.connectionFilePath
                                                                      : m_settings.siteFilePath);
-        (void)m_host.EnterPasswordDialog(m_settings);
-        m_host.PauseForUser(250);
+        (void)AskLoginDialog(&DialogPort::EnterPasswordDialog);
+        m_notices.PauseForUser(250);
         m_mailbox.Post(kStatusClearAll, "");
-        m_host.PauseForUser(250);
+        m_notices.PauseForUser(250);
     }
     return ErrorRoutine("Error:  Exceeded Login retries!");
 }
@@ -266,10 +260,8 @@ int CDisplayClientApp::ReadSessionList(bool& proceed) {
     int32_t count = static_cast<int32_t>(ntohl(LoadField<uint32_t>(header, 0)));
     int32_t entrySize = static_cast<int32_t>(ntohl(LoadField<uint32_t>(header, 4)));
     if (count < 0 || count > kMaxDisconnectedSessions || entrySize != static_cast<int32_t>(kSessionEntrySize)) {
-        DebugPrint(1, "Error: Invalid zRP Server or wrong version\n");
-        m_mailbox.PostError("Error:  Invalid zRP Server or wrong version");
-        m_host.Beep(0, 0);
-        m_host.PauseForUser(10000);
+        Fail(FailureKind::SessionNotice, "Error:  Invalid zRP Server or wrong version", 1,
+             "Error: Invalid zRP Server or wrong version");
         return kExitNormal;
     }
     DebugPrint(1, "Found %d disconnected sessions\n", count);
@@ -286,13 +278,17 @@ int CDisplayClientApp::ReadSessionList(bool& proceed) {
         for (int i = 0; i < count; ++i) {
             DebugPrint(1, "%2d  SID: %4d   PID: %6d\n", i, m_sessions.Entries()[i].sid, m_sessions.Entries()[i].pid);
         }
-        choice = m_settings.demoMode ? kNewSessionId : m_host.SessionControlDialog(m_sessions);
+        if (m_settings.demoMode) {
+            choice = kNewSessionId;
+        } else {
+            std::future<int> answer = m_dialogs.SessionControlDialog(m_sessions);
+            // Quitting while the dialog is open ends the login like a refused choice.
+            choice = AwaitAnswer(answer, m_exitFlag).value_or(-1);
+        }
     }
     if (choice < 0) {
-        DebugPrint(1, "Error: Invalid SessionID %d\n", choice);
-        m_mailbox.PostError("Error:  Invalid SessionID");
-        m_host.Beep(0, 0);
-        m_host.PauseForUser(10000);
+        Fail(FailureKind::SessionNotice, "Error:  Invalid SessionID", 1,
+             "Error: Invalid SessionID " + std::to_string(choice));
         return kExitNormal;
     }
     m_iSessionID = choice;
@@ -357,14 +353,14 @@ void CDisplayClientApp::BuildCaption() {
         std::lock_guard lock(m_captionMutex);
         m_caption = caption;
     }
-    m_host.SetTitle(caption);
+    m_notices.SetTitle(caption);
 }
 
 int CDisplayClientApp::FinishLogin(bool& attached) {
     int socket = m_channel.Socket();
     m_stream.SetSocketBuffers(socket);
     m_mailbox.Post(kStatusLoggingOn, m_settings.demoMode ? "demo" : m_settings.deviceUserName);
-    m_host.PauseForUser(250);
+    m_notices.PauseForUser(250);
 
     if (m_collaborationFlag == 0) {
         bool proceed = false;
@@ -418,7 +414,7 @@ int CDisplayClientApp::FinishLogin(bool& attached) {
     DebugPrint(1, "Bandwidth = %d\n", bandwidth);
 
     m_mailbox.Post(kStatusAuthentication, "Authenticating:");
-    m_host.PauseForUser(250);
+    m_notices.PauseForUser(250);
     int requestedWidth = m_settings.displayWidth;
     int requestedHeight = m_settings.displayHeight;
     if (m_channel.SendInitMessage(m_minit.data()) != static_cast<int>(kInitFrameSize)) {

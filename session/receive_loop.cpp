@@ -32,7 +32,9 @@ int CDisplayClientApp::ProcessMessages() {
     }
     for (;;) {
         if (m_exitFlag.load()) return 0;
-        int result = m_dispatcher.ProcessMessage();
+        MessageFrame frame;
+        int result = m_channel.ReadMessage(m_display.NextDecodeClass(), frame);
+        if (result == 0) result = m_router.Route(frame);
         if (result == 0) m_messageReceived.store(true, std::memory_order_relaxed);
         if (result != -1 || m_shuttingDown.load()) continue;
 
@@ -43,15 +45,15 @@ int CDisplayClientApp::ProcessMessages() {
             if (!m_settings.closeDialog) break;
             if (!m_shuttingDown.load()) {
                 DebugPrint(1, "Lost communication with remote host.\n");
-                m_host.Minimise();
-                m_host.Beep(0, 0);
-                m_host.ShowSessionEndNotice("Connection lost", "Lost communication with remote host.");
+                m_notices.Minimise();
+                m_notices.ErrorBeep();
+                m_notices.ShowSessionEndNotice("Connection lost", "Lost communication with remote host.");
                 return 1;
             }
         }
         m_autoReconnect.store(false);
     }
-    m_host.Minimise();
+    m_notices.Minimise();
     ShutDown();
     return 0;
 }
@@ -60,10 +62,13 @@ int CDisplayClientApp::Reconnect() {
     if (!m_autoReconnect.load() || m_collaborationFlag != 0) return 0;
     m_paused.store(true);
     m_localMode.store(true);
+    // What the user does meanwhile waits: nothing may be written into the new connection's
+    // login exchange.
+    m_sender.Hold();
+    m_notices.ShowReconnecting(true);
     CloseSocket();
     m_stream.ReleaseSsl();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    if (m_exitFlag.load()) return 0;
+    if (!SleepUnlessQuitting(1000)) return 0;
 
     ConnectRequest request;
     request.host = m_settings.displayServerAddress;
@@ -77,19 +82,17 @@ int CDisplayClientApp::Reconnect() {
     request.disconnectTimeout = LoadField<uint16_t>(m_minit.data(), InitRecordLayout::kDisconnectTimeout);
     // Never through the proxy; the transport stays as it was.
     m_stream.SetProxyRequest(false, request.host, request.port);
+    // A failed connection leaves no socket; the read below then fails and says so.
     int socket = cnctConnect(request, false);
     DebugPrint(1, "Return from cnctConnect = %d\n", socket);
-    if (socket < 0) return -1;
-    m_stream.SetSocketBuffers(socket);
+    if (socket >= 0) m_stream.SetSocketBuffers(socket);
 
     DebugPrint(1, "Reading info about disconnected sessions\n");
     uint8_t header[kSessionListHeaderSize];
-    int n = m_stream.zRPshRead(socket, header, sizeof header);
+    int n = socket >= 0 ? m_stream.zRPshRead(socket, header, sizeof header) : -1;
     if (n != static_cast<int>(sizeof header)) {
-        DebugPrint(1, "Error: Read wrong amount of data from server: %d\n", n);
-        m_mailbox.PostError("Error:  Invalid Data");
-        m_host.Beep(0, 0);
-        m_host.PauseForUser(10000);
+        Fail(FailureKind::SessionNotice, "Error:  Invalid Data", 1,
+             "Error: Read wrong amount of data from server: " + std::to_string(n));
         return 0;
     }
     int32_t count = static_cast<int32_t>(ntohl(LoadField<uint32_t>(header, 0)));
@@ -153,11 +156,7 @@ int CDisplayClientApp::Reconnect() {
     int requestedHeight = m_settings.displayHeight;
     m_minit = reply;
     if (const char* text = InitStatusText(LoadField<uint32_t>(m_minit.data(), InitRecordLayout::kStatus), true)) {
-        DebugPrint(0, "%s\n", text);
-        m_mailbox.PostError(text);
-        m_host.ShowProgress(true);
-        m_host.Beep(0, 0);
-        m_host.PauseForUser(10000);
+        Fail(FailureKind::SessionNotice, text);
         return -1;
     }
     LogInitReply(requestedWidth, requestedHeight);
@@ -166,8 +165,11 @@ int CDisplayClientApp::Reconnect() {
     m_iSessionID = static_cast<int32_t>(LoadField<uint32_t>(m_minit.data(), InitRecordLayout::kSessionId));
     DebugPrint(10, "New session ID: %d\n", m_iSessionID);
     m_localMode.store(false);
+    PublishFacts();
     DebugPrint(10, "Start processing messages again...\n");
     m_paused.store(false);
+    m_notices.ShowReconnecting(false);
+    m_sender.Resume();
     DebugPrint(10, "Retry worked (s=%d)\n", socket);
     return 1;
 }

@@ -56,9 +56,9 @@ public:
     [[nodiscard]] virtual bool TakeInputSent() = 0;
     [[nodiscard]] virtual bool TakeMessageReceived() = 0;
 
-    // The exit dialog's buttons. Both send their request and wait half a second for the
-    // server to act on it before the client ends; Exit keeps the client running when the
-    // server asked for a delayed exit.
+    // The exit dialog's buttons. Both queue their request and return; the client ends half a
+    // second later, when the server has had time to act on it (Exit keeps the client running
+    // when the server asked for a delayed exit).
     virtual void ExitSession() = 0;
     virtual void DisconnectSession() = 0;
     // Ends the client (the progress window's Exit, the last window closed).
@@ -68,8 +68,9 @@ public:
     virtual void SetDecoderThreadLimit(int limit) = 0;
     // Switches the key-map translation on or off; returns the new state.
     virtual bool ToggleKeyMapMode() = 0;
-    // Writes the session's connection file; false when it could not be written.
-    [[nodiscard]] virtual bool SaveConnectionFile(const std::string& path) = 0;
+    // Writes the session's connection file (`fullScreenShown`: the window is full screen
+    // now); false when it could not be written.
+    [[nodiscard]] virtual bool SaveConnectionFile(const std::string& path, bool fullScreenShown) = 0;
 };
 
 }  // namespace corvane

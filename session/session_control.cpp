@@ -9,15 +9,14 @@
 
 namespace corvane {
 
-int CDisplayClientApp::SendSessionControl(int32_t code, int32_t firstArgument) {
+bool CDisplayClientApp::SendSessionControl(int32_t code, int32_t firstArgument) {
     uint8_t record[kSessionControlRecordSize] = {};
     StoreField<uint32_t>(record, 0, static_cast<uint32_t>(code));
     StoreField<uint32_t>(record, 4, static_cast<uint32_t>(firstArgument));
     DebugPrint(10, "Sending Message type %d (SCTL) to %d\n", ZRPPROTOCOL_MH_MESSSCTL, m_channel.Socket());
-    int result = m_channel.SendMessage(ZRPPROTOCOL_MH_MESSSCTL, record, sizeof record);
-    DebugPrint(1, "write_ret: %d\n", result);
+    const bool queued = m_sender.Post(ZRPPROTOCOL_MH_MESSSCTL, record, sizeof record);
     DebugPrint(1, "Wrote Sctl\n");
-    return result;
+    return queued;
 }
 
 void CDisplayClientApp::SessionControl(const uint8_t* record) {
@@ -25,9 +24,9 @@ void CDisplayClientApp::SessionControl(const uint8_t* record) {
     int32_t argument = static_cast<int32_t>(LoadField<uint32_t>(record, 4));
     switch (code) {
         case kSessionControlServerFormat: {
-            m_dispatcher.SetCurrentCompform(argument);
+            m_display.SetCurrentCompform(argument);
             DebugPrint(10, "Server sending compression format %d\n", argument);
-            m_host.SetTitle(BaseTitle() + "  (New CF " + CompformName(argument) + ")" +
+            m_notices.SetTitle(BaseTitle() + "  (New CF " + CompformName(argument) + ")" +
                             (m_localMode.load() ? kLocalModeTitleSuffix : ""));
             break;
         }
@@ -38,15 +37,15 @@ void CDisplayClientApp::SessionControl(const uint8_t* record) {
                                : "Received SCtl request sesscntl=%d  Disconnect.\n",
                        code);
             if (!m_settings.closeDialog) {
-                m_host.Minimise();
+                m_notices.Minimise();
                 ShutDown();
                 break;
             }
             m_exitFlag.store(true);
             m_shuttingDown.store(true);
-            m_host.Minimise();
-            m_host.Beep(0, 0);
-            m_host.ShowSessionEndNotice(exit ? "Connection closed" : "Connection disconnected",
+            m_notices.Minimise();
+            m_notices.ErrorBeep();
+            m_notices.ShowSessionEndNotice(exit ? "Connection closed" : "Connection disconnected",
                                         exit ? "Session closed by server." : "Session disconnected by server.");
             break;
         }

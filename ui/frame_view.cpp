@@ -138,6 +138,7 @@ void FrameView::paintEvent(QPaintEvent* event) {
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     const QPoint scroll = ScrollPosition();
     const QRegion& region = event->region();
+    if (m_recordPainted) m_painted += region.translated(scroll);
     {
         std::lock_guard lock(m_frameBuffer.Mutex());
         if (!m_frameBuffer.Valid()) {

@@ -41,6 +41,9 @@ public:
     [[nodiscard]] QSize SessionSize() const;
     [[nodiscard]] QPoint ScrollPosition() const;
     [[nodiscard]] long Paints() const { return m_paints.load(std::memory_order_relaxed); }
+    // For tests: from now on, keep the union of the frame-buffer areas painted.
+    void RecordPaintedArea(bool on) { m_recordPainted = on; }
+    [[nodiscard]] const QRegion& PaintedArea() const { return m_painted; }
 
 signals:
     void rectangleCopied();
@@ -68,6 +71,8 @@ private:
     QPoint m_anchor;
     QPoint m_current;
     std::atomic<long> m_paints{0};
+    bool m_recordPainted = false;
+    QRegion m_painted;  // frame-buffer coordinates
 };
 
 }  // namespace corvane

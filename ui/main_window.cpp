@@ -70,7 +70,7 @@ void MainWindow::SaveConnectionFile() {
     dialog.setDefaultSuffix("zrp");
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     // A failed save has told the user already.
-    (void)m_commands.SaveConnectionFile(dialog.selectedFiles().front().toStdString());
+    (void)m_commands.SaveConnectionFile(dialog.selectedFiles().front().toStdString(), m_fullScreenShown);
 }
 
 QSize MainWindow::FramedSize() const {

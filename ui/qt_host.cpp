@@ -25,16 +25,37 @@
 namespace corvane {
 namespace {
 
-// A region of many small pieces paints slower than its bounding box.
-constexpr int kMostRepaintPieces = 16;
 // How long the event loop outlives a quit while the session thread winds down.
 constexpr int kQuitGraceMilliseconds = 3000;
+
+// The suffix the title carries while the session logs in again.
+constexpr const char* kReconnectingSuffix = "  [Reconnecting...]";
+
+int64_t SteadyTicks() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
 }  // namespace
 
 QtHost::QtHost() {
     qApp->installEventFilter(this);
-    SetErrorBoxHandler([this](const std::string& caption, const std::string& text) { MessageBox(caption, text); });
+    // The GUI thread shows a box and waits for its answer in the box's own loop.
+    SetThreadMayWaitForPerson(true);
+    // A thread that may wait for a person (the session thread) waits on the answer, not on
+    // the GUI thread's event loop; quitting ends the wait.
+    SetErrorBoxHandler([this](const std::string& caption, const std::string& text) {
+        if (QThread::currentThread() == thread()) {
+            QMessageBox::warning(m_window, QString::fromStdString(caption), QString::fromStdString(text));
+            return;
+        }
+        auto answered = std::make_shared<std::promise<void>>();
+        std::future<void> answer = answered->get_future();
+        PostToGui([this, caption = QString::fromStdString(caption), text = QString::fromStdString(text), answered] {
+            ShowBox(caption, text, answered);
+        });
+        std::unique_lock lock(m_quitMutex);
+        while (!m_exitCode && answer.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            m_quitSignal.wait_for(lock, std::chrono::milliseconds(20));
+        }
+    });
     // Decoder threads report without waiting for a person: the box opens on its own. A
     // stream of bad frames shows one box at a time; the log has every record.
     SetPostErrorBoxHandler([this](const std::string& caption, const std::string& text) {
@@ -55,40 +76,30 @@ void QtHost::Attach(StatusMailbox& mailbox, std::function<void()> shutDown) {
 QtHost::~QtHost() {
     SetErrorBoxHandler(nullptr);
     SetPostErrorBoxHandler(nullptr);
+    if (m_frameBuffer != nullptr) m_frameBuffer->SetDamageListener(nullptr);
     qApp->removeEventFilter(this);
     delete m_statistics.data();
     delete m_progress.data();
     delete m_window.data();
 }
 
-void QtHost::RunOnGui(const std::function<void()>& work) {
+void QtHost::OnGui(std::function<void()> work) {
     if (QThread::currentThread() == thread()) {
         work();
         return;
     }
-    QMetaObject::invokeMethod(this, [&work] { work(); }, Qt::BlockingQueuedConnection);
+    PostToGui(std::move(work));
+}
+
+void QtHost::ShowBox(const QString& caption, const QString& text, std::shared_ptr<std::promise<void>> answered) {
+    auto* box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, m_window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [answered] { answered->set_value(); });
+    box->open();
 }
 
 void QtHost::PostToGui(std::function<void()> work) {
     QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
-}
-
-void QtHost::RepaintRect(int x, int y, int width, int height) {
-    std::lock_guard lock(m_repaintMutex);
-    ++m_repaintsRequested;
-    m_dirty += QRect(x, y, width, height);
-    if (m_dirty.rectCount() > kMostRepaintPieces) m_dirty = m_dirty.boundingRect();
-    // One hand-over at a time: requests that arrive before the GUI thread took the last one
-    // join it, so a burst of updates never queues more than one event.
-    if (m_flushPosted) return;
-    m_flushPosted = true;
-    m_firstWaiting = std::chrono::steady_clock::now();
-    PostToGui([this] { FlushRepaints(); });
-}
-
-long QtHost::RepaintsRequested() const {
-    std::lock_guard lock(m_repaintMutex);
-    return m_repaintsRequested;
 }
 
 void QtHost::FlushRepaints() {
@@ -108,14 +119,15 @@ void QtHost::FlushRepaints() {
         return;
     }
     m_lastFlush = now;
-    QRegion dirty;
-    {
-        std::lock_guard lock(m_repaintMutex);
-        dirty.swap(m_dirty);
-        m_flushPosted = false;
-        m_longestWait = std::max(m_longestWait, now - m_firstWaiting);
+    const int64_t signalled = m_signalledAt.exchange(0);
+    if (signalled != 0) {
+        m_longestWait = std::max(m_longestWait, now.time_since_epoch() - std::chrono::steady_clock::duration(signalled));
     }
-    if (m_window) m_window->View()->FrameChanged(dirty);
+    if (m_frameBuffer == nullptr) return;
+    m_frameBuffer->TakeDamage(m_damage);
+    QRegion dirty;
+    for (const DamageRect& r : m_damage) dirty += QRect(r.x, r.y, r.width, r.height);
+    if (m_window && !dirty.isEmpty()) m_window->View()->FrameChanged(dirty);
 }
 
 std::chrono::steady_clock::duration QtHost::RefreshInterval() const {
@@ -129,47 +141,66 @@ void QtHost::SetTitle(const std::string& title) {
     // when it opens.
     PostToGui([this, text = QString::fromStdString(title)] {
         m_title = text;
-        if (m_window) m_window->setWindowTitle(text);
+        ShowTitle();
     });
 }
 
-void QtHost::Beep(int, int) {
+void QtHost::ShowTitle() {
+    if (m_window) m_window->setWindowTitle(m_reconnecting ? m_title + kReconnectingSuffix : m_title);
+}
+
+void QtHost::ShowReconnecting(bool reconnecting) {
+    PostToGui([this, reconnecting] {
+        m_reconnecting = reconnecting;
+        ShowTitle();
+    });
+}
+
+void QtHost::Bell(int frequencyHz, int) {
+    // Frequency 0 is the silent bell that stands in for a frame that could not be decoded.
+    if (frequencyHz == 0) return;
     PostToGui([] { QApplication::beep(); });
 }
 
-void QtHost::MessageBox(const std::string& caption, const std::string& text) {
-    RunOnGui([&] {
-        QMessageBox::warning(m_window ? static_cast<QWidget*>(m_window) : nullptr, QString::fromStdString(caption),
-                             QString::fromStdString(text));
-    });
+void QtHost::ErrorBeep() {
+    PostToGui([] { QApplication::beep(); });
 }
 
-bool QtHost::SessionLoginDialog(ClientSettings&) {
-    // The login dialogs are not built yet: the connection file's values stand.
-    DebugPrint(1, "Session Login dialog: using the connection file's values\n");
-    return true;
+namespace {
+
+// The login dialogs are not built yet: the connection file's values stand.
+std::future<LoginForm> ConfirmUnchanged(LoginForm form, const char* dialog) {
+    DebugPrint(1, "%s dialog: using the connection file's values\n", dialog);
+    form.confirmed = true;
+    return ReadyAnswer(std::move(form));
 }
 
-bool QtHost::EnterPasswordDialog(ClientSettings&) {
-    DebugPrint(1, "Enter Password dialog: using the connection file's values\n");
-    return true;
+}  // namespace
+
+std::future<LoginForm> QtHost::SessionLoginDialog(LoginForm form) {
+    return ConfirmUnchanged(std::move(form), "Session Login");
 }
 
-bool QtHost::ProjectIdentificationDialog(ClientSettings&) {
-    DebugPrint(1, "Project Identification dialog: using the connection file's values\n");
-    return true;
+std::future<LoginForm> QtHost::EnterPasswordDialog(LoginForm form) {
+    return ConfirmUnchanged(std::move(form), "Enter Password");
 }
 
-int QtHost::SessionControlDialog(const SessionTable& sessions) {
-    int chosen = 2;
-    RunOnGui([&] { chosen = RunSessionControlDialog(sessions, m_progress); });
-    return chosen;
+std::future<LoginForm> QtHost::ProjectIdentificationDialog(LoginForm form) {
+    return ConfirmUnchanged(std::move(form), "Project Identification");
 }
 
-MonitorModel QtHost::Monitors() {
-    MonitorModel model;
-    RunOnGui([&model] { model = CurrentMonitorModel(); });
-    return model;
+std::future<int> QtHost::SessionControlDialog(SessionTable sessions) {
+    auto chosen = std::make_shared<std::promise<int>>();
+    std::future<int> answer = chosen->get_future();
+    OnGui([this, chosen, sessions = std::move(sessions)] { chosen->set_value(RunSessionControlDialog(sessions, m_progress)); });
+    return answer;
+}
+
+std::future<MonitorModel> QtHost::Monitors() {
+    auto model = std::make_shared<std::promise<MonitorModel>>();
+    std::future<MonitorModel> answer = model->get_future();
+    OnGui([model] { model->set_value(CurrentMonitorModel()); });
+    return answer;
 }
 
 void QtHost::SettingsRead(const ClientSettings& settings) {
@@ -219,14 +250,25 @@ void QtHost::Minimise() {
 }
 
 void QtHost::PauseForUser(int milliseconds) {
-    // The windows keep answering: this runs on the session thread.
-    if (QThread::currentThread() != thread()) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    // The windows keep answering: this runs on the session or receive thread, and quitting
+    // ends the pause.
+    if (QThread::currentThread() == thread()) return;
+    std::unique_lock lock(m_quitMutex);
+    m_quitSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_exitCode.has_value(); });
 }
 
 void QtHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands) {
-    RunOnGui([&] {
+    m_frameBuffer = &frameBuffer;
+    // One hand-over at a time: damage that arrives before the GUI thread took the region
+    // joins it, so a burst of updates never queues more than one event.
+    frameBuffer.SetDamageListener([this] {
+        m_damageSignals.fetch_add(1, std::memory_order_relaxed);
+        m_signalledAt.store(SteadyTicks());
+        PostToGui([this] { FlushRepaints(); });
+    });
+    OnGui([this, &frameBuffer, &commands] {
         m_window = new MainWindow(frameBuffer, commands);
-        if (!m_title.isEmpty()) m_window->setWindowTitle(m_title);
+        ShowTitle();
         m_statistics = new StatisticsWindow(commands);
         m_window->ShowForSession();
     });
@@ -265,9 +307,8 @@ void QtHost::Quit(int exitCode) {
 
 void QtHost::SessionThreadEnded() {
     if (m_window) {
-        std::lock_guard lock(m_repaintMutex);
-        DebugPrint(1, "Window: %ld paints for %ld repaint requests; longest wait for a repaint %lld ms\n",
-                   m_window->View()->Paints(), m_repaintsRequested,
+        DebugPrint(1, "Window: %ld paints for %ld damage signals; longest wait for a repaint %lld ms\n",
+                   m_window->View()->Paints(), m_damageSignals.load(),
                    static_cast<long long>(
                        std::chrono::duration_cast<std::chrono::milliseconds>(m_longestWait).count()));
         m_window->AllowClose();

@@ -39,6 +39,7 @@ protected:
     void SetUp() override { ResetLogForTesting(); }
     void TearDown() override {
         SetErrorBoxHandler(nullptr);
+        SetThreadMayWaitForPerson(false);
         ResetLogForTesting();
     }
     test::TempDir m_dir;
@@ -186,6 +187,8 @@ TEST_F(ConnectionFileWriterTest, GeneratedEnvironmentDefinitions) {
 
 TEST_F(ConnectionFileWriterTest, UncreatableFileShowsTheBoxAndKeepsNothingHalfWritten) {
     std::vector<std::pair<std::string, std::string>> boxes;
+    // Saving runs on the user-interface thread, which may wait for the user's answer.
+    SetThreadMayWaitForPerson(true);
     SetErrorBoxHandler([&](const std::string& caption, const std::string& text) {
         boxes.emplace_back(caption, text);
     });

@@ -20,6 +20,7 @@ protected:
     void TearDown() override {
         ResetLogForTesting();
         SetErrorBoxHandler(nullptr);
+        SetThreadMayWaitForPerson(false);
     }
     std::string Contents() const { return test::ReadWholeFile(m_dir.file("log.txt")); }
     void Open() { OpenLog(m_dir.file("log.txt")); }
@@ -172,6 +173,7 @@ TEST_F(LogTest, DebugPrintNeverTrims) {
 TEST_F(LogTest, SocketErrorReportNamesTheErrorAndShowsTheBox) {
     Open();
     std::vector<std::pair<std::string, std::string>> boxes;
+    SetThreadMayWaitForPerson(true);
     SetErrorBoxHandler([&](const std::string& caption, const std::string& text) {
         boxes.emplace_back(caption, text);
     });

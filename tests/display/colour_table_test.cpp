@@ -39,17 +39,22 @@ class ColourTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetLogForTesting();
-        SetErrorBoxHandler([this](const std::string& caption, const std::string& text) {
+        // The receive thread never waits for a person: its boxes are posted.
+        SetPostErrorBoxHandler([this](const std::string& caption, const std::string& text) {
             m_boxes.emplace_back(caption, text);
         });
+        if (!m_fb.Valid()) {
+            ASSERT_TRUE(m_fb.CreateWorkBitmap(4, 4, 8, true));
+            m_events.Watch(m_fb);
+        }
         m_fb.ColourEntries().fill(0x00ABCDEF);
         m_fb.LookupWords().fill(0xABCDEF00);
     }
-    void TearDown() override { SetErrorBoxHandler(nullptr); }
+    void TearDown() override { SetPostErrorBoxHandler(nullptr); }
 
     int Update(const std::vector<uint8_t>& record) {
         ExactBytes exact(record);
-        return UpdateColourTable(m_fb, m_events, exact.data.get(), exact.size);
+        return UpdateColourTable(m_fb, m_events.baseTitle, exact.data.get(), exact.size);
     }
     // Indexes whose entry or lookup word differs from the fill of SetUp.
     std::vector<int> Changed() {
@@ -71,7 +76,6 @@ protected:
 };
 
 TEST_F(ColourTableTest, EntriesAndLookupWordsOfTheRunOnly) {
-    ASSERT_TRUE(m_fb.CreateWorkBitmap(4, 4, 8, true));
     EXPECT_EQ(Update(TableRecord(16, 240)), 16);
     EXPECT_EQ(Changed(), Range(240, 256));
     // Entry 0 of the run is red 1, green 2, blue 3.
@@ -132,6 +136,7 @@ TEST_F(ColourTableTest, MultimodeBufferIsRecolouredThroughTheIndexByte) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.depth);
         ASSERT_TRUE(m_fb.CreateWorkBitmap(4, 4, c.depth, true));
+        m_events.Watch(m_fb);
         uint8_t* direct = m_fb.ScreenRow(0);
         uint8_t* indexed = m_fb.ScreenRow(15) + 12;  // last pixel of the padded rows
         const uint8_t directBefore[4] = {10, 20, 30, 0};

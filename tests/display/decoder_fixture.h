@@ -37,8 +37,8 @@ inline size_t CountOf(const std::string& text, const std::string& part) {
     return found;
 }
 
-// Draws through one decoder: (frame buffer, events, record, size, depth) -> rectangles drawn.
-using DecoderFunction = int (*)(FrameBuffer&, DisplayEvents&, const uint8_t*, size_t, int);
+// Draws through one decoder: (frame buffer, record, size, depth) -> rectangles drawn.
+using DecoderFunction = int (*)(FrameBuffer&, const uint8_t*, size_t, int);
 
 class DecoderTest : public ::testing::Test {
 protected:
@@ -47,6 +47,7 @@ protected:
 
     void Create(int width, int height, int depth) {
         ASSERT_TRUE(m_fb.CreateWorkBitmap(width, height, depth, true));
+        m_events.Watch(m_fb);
         Clear();
     }
     void Clear() {
@@ -60,11 +61,11 @@ protected:
         PutHost32(table, index);
         PutHost32(table, 3);
         table.insert(table.end(), {red, green, blue});
-        ASSERT_EQ(UpdateColourTable(m_fb, m_events, table.data(), table.size()), 1);
+        ASSERT_EQ(UpdateColourTable(m_fb, m_events.baseTitle, table.data(), table.size()), 1);
     }
     int Draw(DecoderFunction decode, const std::vector<uint8_t>& record, int depth, size_t size = SIZE_MAX) {
         ExactBytes exact(record, std::min(size, record.size()));
-        return decode(m_fb, m_events, exact.data.get(), exact.size, depth);
+        return decode(m_fb, exact.data.get(), exact.size, depth);
     }
     std::vector<uint8_t> PixelBytes(int x, int y, int count = 1) const {
         const uint8_t* p = m_fb.ScreenRow(y) + static_cast<size_t>(x) * m_fb.BytesPerPixel();

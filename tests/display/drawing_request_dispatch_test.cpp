@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "config/log.h"
-#include "display/message_dispatcher.h"
+#include "display/display_messages.h"
+#include "display_rig.h"
 #include "image_update_builder.h"
 #include "protocol/frame_builder.h"
 #include "recording_events.h"
@@ -47,6 +48,7 @@ class DrawingRequestDispatchTest : public ::testing::Test {
         ResetLogForTesting();
     }
     void Create(bool topDown) {
+        m_events.Watch(m_fb);
         ASSERT_TRUE(m_fb.CreateWorkBitmap(16, 16, 24, topDown));
         m_fb.Pixels()[15 * m_fb.Stride() + 15 * 4] = kMarker;
     }
@@ -85,7 +87,7 @@ class DrawingRequestDispatchTest : public ::testing::Test {
     MessageChannel m_channel{m_client};
     FrameBuffer m_fb;
     RecordingEvents m_events;
-    MessageDispatcher m_dispatcher{m_channel, m_fb, m_events, &SolidDecode};
+    test::DisplayRig m_dispatcher{m_channel, m_fb, m_events, &SolidDecode};
 };
 
 TEST_F(DrawingRequestDispatchTest, OrientationFollowsTheFormatTagAndServerVersion) {

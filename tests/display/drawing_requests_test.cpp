@@ -64,11 +64,15 @@ int ScriptedDecode(const uint8_t* data, size_t length, uint8_t* destination, siz
 // Workers report from their own threads.
 class ConcurrentEvents : public DisplayEvents {
   public:
-    void RepaintRect(int x, int y, int width, int height) override {
-        std::lock_guard lock(m_mutex);
-        repaints.push_back({x, y, width, height});
+    // Records the damage `frameBuffer` reports, one call per area.
+    void Watch(FrameBuffer& frameBuffer) {
+        frameBuffer.SetDamageListener([this, &frameBuffer] {
+            std::vector<DamageRect> taken;
+            frameBuffer.TakeDamage(taken);
+            std::lock_guard lock(m_mutex);
+            for (const DamageRect& r : taken) repaints.push_back({r.x, r.y, r.width, r.height});
+        });
     }
-    void RepaintAll() override {}
     void FrameDrawn() override {
         std::lock_guard lock(m_mutex);
         ++framesDrawn;
@@ -76,10 +80,7 @@ class ConcurrentEvents : public DisplayEvents {
     void Beep(int, int) override {}
     void SetTitle(const std::string&) override {}
     [[nodiscard]] std::string BaseTitle() const override { return {}; }
-    void SessionControl(const uint8_t*) override {}
     [[nodiscard]] bool LocalMode() const override { return false; }
-    [[nodiscard]] bool SeamlessMode() const override { return false; }
-    [[nodiscard]] bool FullScreenSession() const override { return false; }
 
     struct Rect {
         int x, y, width, height;
@@ -113,6 +114,7 @@ class ConcurrentDrawingRequestTest : public ::testing::Test {
     }
     void Create(int width, int height, bool topDown) {
         ASSERT_TRUE(m_fb.CreateWorkBitmap(width, height, 24, topDown));
+        m_events.Watch(m_fb);
         std::memset(m_fb.Pixels(), kUntouched, m_fb.Stride() * static_cast<size_t>(m_fb.Height()));
     }
     int Start(int id, int x, int y, int width, int height, bool fails = false) {

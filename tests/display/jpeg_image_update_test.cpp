@@ -12,7 +12,8 @@
 
 #include "config/log.h"
 #include "display/jpeg_image_decoder.h"
-#include "display/message_dispatcher.h"
+#include "display/display_messages.h"
+#include "display_rig.h"
 #include "image_update_builder.h"
 #include "jpeg_test_streams.h"
 #include "protocol/frame_builder.h"
@@ -32,8 +33,8 @@ protected:
         ResetLogForTesting();
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, m_fds), 0);
         m_channel.SetSocket(m_fds[0]);
-        m_channel.SetJpegDecoder(&JpegImageDecoder::DecodeFrame, &m_decoder);
-        ASSERT_TRUE(m_channel.AllocateBuffers(32, 32, 24));
+                ASSERT_TRUE(m_channel.AllocateBuffers(32, 32, 24));
+        m_events.Watch(m_fb);
         ASSERT_TRUE(m_fb.CreateWorkBitmap(32, 32, 24, true));
         std::memset(m_fb.Pixels(), 0x5A, m_fb.Stride() * static_cast<size_t>(m_fb.Height()));
         m_dispatcher.SetProtocolVersion(200);
@@ -98,7 +99,7 @@ protected:
     MessageChannel m_channel{m_client};
     FrameBuffer m_fb;
     RecordingEvents m_events;
-    MessageDispatcher m_dispatcher{m_channel, m_fb, m_events};
+    test::DisplayRig m_dispatcher{m_channel, m_fb, m_events};
     std::string m_stderr;
 };
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "decoder_fixture.h"
+#include "display/display_records.h"
 
 namespace corvane::test {
 namespace {
@@ -24,9 +25,12 @@ protected:
         rect.declaredSize = 1234;  // the size of the JPEG stream the pixels replaced
         m_image = rect.data;
         m_imageWidth = width;
-        const std::vector<uint8_t> record = ImageUpdateRecord({rect});
+        // The record up to the end of the first rectangle header; the pixels lie elsewhere.
+        std::vector<uint8_t> record = ImageUpdateRecord({rect});
+        record.resize(ImageUpdateLayout::kFirstRectangle + RectangleHeaderLayout::kSize);
         ExactBytes exact(record);
-        return DrawJpegRectangles(m_fb, m_events, exact.data.get(), exact.size, depth, width, height);
+        ExactBytes pixels(m_image);
+        return DrawJpegRectangles(m_fb, exact.data.get(), exact.size, depth, pixels.data.get(), width, height);
     }
     // The decoded pixel (column, row) as a frame-buffer pixel over the background.
     std::vector<uint8_t> Decoded(int column, int row) const {
@@ -79,11 +83,12 @@ TEST_F(JpegRectanglesTest, DrawsNothingOutsideDepth24OrWithoutAUsableImage) {
     EXPECT_EQ(DrawDecoded({0, 0, 4, 4}, 4, 4, 16), 0);
     EXPECT_EQ(DrawDecoded({20, 0, 4, 4}, 4, 4), 0);  // wholly right of the bitmap
     EXPECT_EQ(DrawDecoded({0, 0, 4, 4}, 0, 0), 0);   // the image did not decode
-    // An image larger than the pixels the message holds.
-    RectSpec rect{0, 0, 4, 4, std::vector<uint8_t>(4 * 4 * 3 - 1, 7)};
-    const std::vector<uint8_t> record = ImageUpdateRecord({rect});
+    // A record cut before the end of its first rectangle header.
+    RectSpec rect{0, 0, 4, 4, std::vector<uint8_t>(4 * 4 * 3, 7)};
+    std::vector<uint8_t> record = ImageUpdateRecord({rect});
+    record.resize(ImageUpdateLayout::kFirstRectangle + RectangleHeaderLayout::kSize - 1);
     ExactBytes exact(record);
-    EXPECT_EQ(DrawJpegRectangles(m_fb, m_events, exact.data.get(), exact.size, 24, 4, 4), 0);
+    EXPECT_EQ(DrawJpegRectangles(m_fb, exact.data.get(), exact.size, 24, rect.data.data(), 4, 4), 0);
     ExpectDrawn(0, 0, 0, 0, 0, 0);
     EXPECT_TRUE(m_events.repaints.empty());
 }

@@ -31,8 +31,8 @@ std::vector<uint8_t> Stream(const std::vector<uint8_t>& blue, const std::vector<
     return Join(Join(Join(stream, blue), green), red);
 }
 
-int DrawPlanar(FrameBuffer& frameBuffer, DisplayEvents& events, const uint8_t* record, size_t size, int depth) {
-    return DrawPlanarRectangles(frameBuffer, events, record, size, depth);
+int DrawPlanar(FrameBuffer& frameBuffer, const uint8_t* record, size_t size, int depth) {
+    return DrawPlanarRectangles(frameBuffer, record, size, depth);
 }
 
 class PlanarRleTest : public test::DecoderTest {
@@ -156,7 +156,7 @@ TEST_F(PlanarRleTest, StreamOutsideTheFirstRectangleDrawsNothingFromIt) {
     const std::vector<uint8_t> record = ImageUpdateRecord({{0, 0, 2, 1, Stream({0x05, 0x10}, {0x05, 0x20}, {0x05, 0x30})}});
     test::ExactBytes exact(record);
     // A stream offset behind the first rectangle's data: empty planes, nothing written.
-    EXPECT_EQ(DrawPlanarRectangles(m_fb, m_events, exact.data.get(), exact.size, 24, record.size() + 1), 0);
+    EXPECT_EQ(DrawPlanarRectangles(m_fb, exact.data.get(), exact.size, 24, record.size() + 1), 0);
     EXPECT_EQ(Area(0, 0, 2, 1), std::vector<uint8_t>(8, kBackground));
     EXPECT_TRUE(m_events.repaints.empty());
 }

@@ -31,12 +31,13 @@ protected:
 
     void Create(int width, int height, int depth) {
         ASSERT_TRUE(m_fb.CreateWorkBitmap(width, height, depth, true));
+        m_events.Watch(m_fb);
         std::memset(m_fb.Pixels(), kBackground, m_fb.Stride() * static_cast<size_t>(m_fb.Height()));
     }
     // Draws from a heap copy of exactly `size` bytes of the record (all of it by default).
     int Draw(const std::vector<uint8_t>& record, int depth, size_t size = SIZE_MAX) {
         ExactBytes exact(record, std::min(size, record.size()));
-        return DrawRawRectangles(m_fb, m_events, exact.data.get(), exact.size, depth);
+        return DrawRawRectangles(m_fb, exact.data.get(), exact.size, depth);
     }
     std::vector<uint8_t> PixelBytes(int x, int y, int count = 1) {
         const uint8_t* p = m_fb.ScreenRow(y) + static_cast<size_t>(x) * m_fb.BytesPerPixel();
@@ -86,7 +87,7 @@ TEST_F(RawRectanglesTest, PixelsOfEachDepthWithTheirUnchangedMarkers) {
             test::PutHost32(table, 7);
             test::PutHost32(table, 3);
             table.insert(table.end(), {0xAA, 0xBB, 0xCC});
-            ASSERT_EQ(UpdateColourTable(m_fb, m_events, table.data(), table.size()), 1);
+            ASSERT_EQ(UpdateColourTable(m_fb, m_events.baseTitle, table.data(), table.size()), 1);
             std::memset(m_fb.Pixels(), kBackground, m_fb.Stride() * static_cast<size_t>(m_fb.Height()));
         }
         m_events.repaints.clear();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "display/display_events.h"
+#include "display/frame_buffer.h"
 
 namespace corvane::test {
 
@@ -22,34 +23,35 @@ struct BeepCall {
 
 class RecordingEvents : public DisplayEvents {
 public:
-    void RepaintRect(int x, int y, int width, int height) override {
-        repaints.push_back({x, y, width, height});
+    // Records the damage `frameBuffer` reports from now on, one call per area (each is taken
+    // at once, so every change signals again); the whole screen also counts in repaintAll.
+    void Watch(FrameBuffer& frameBuffer) {
+        frameBuffer.SetDamageListener([this, &frameBuffer] {
+            std::vector<DamageRect> taken;
+            frameBuffer.TakeDamage(taken);
+            const FrameGeometry g = frameBuffer.Geometry();
+            for (const DamageRect& r : taken) {
+                repaints.push_back({r.x, r.y, r.width, r.height});
+                if (r == DamageRect{0, 0, g.width, g.sessionHeight}) ++repaintAll;
+            }
+        });
     }
-    void RepaintAll() override { ++repaintAll; }
+
     void FrameDrawn() override { ++framesDrawn; }
-    void RepaintSeamlessWindows() override { ++seamlessRepaints; }
     void Beep(int frequencyHz, int milliseconds) override { beeps.push_back({frequencyHz, milliseconds}); }
     void SetTitle(const std::string& title) override { titles.push_back(title); }
     [[nodiscard]] std::string BaseTitle() const override { return baseTitle; }
-    void SessionControl(const uint8_t* record) override {
-        sessionControls.emplace_back(record, record + 32);
-    }
     void CursorShape(const CursorImage& image) override { cursors.push_back(image); }
     [[nodiscard]] bool LocalMode() const override { return localMode; }
-    [[nodiscard]] bool SeamlessMode() const override { return seamless; }
-    [[nodiscard]] bool FullScreenSession() const override { return false; }
 
     std::vector<RepaintCall> repaints;
     int repaintAll = 0;
     int framesDrawn = 0;
-    int seamlessRepaints = 0;
     std::vector<BeepCall> beeps;
     std::vector<std::string> titles;
-    std::vector<std::vector<uint8_t>> sessionControls;
     std::vector<CursorImage> cursors;
     std::string baseTitle = "Corvane - test";
     bool localMode = false;
-    bool seamless = false;
 };
 
 }  // namespace corvane::test

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -65,15 +68,13 @@ protected:
         FrameHeaderToWire(header);
         WriteRaw(header, sizeof header);
     }
-    int Read(size_t& capacity, int selector = kDecoderDeflate) {
-        capacity = kMaxFrameSize;
-        int width = 0;
-        int height = 0;
-        return m_channel.ReadMessage(capacity, selector, width, height);
+    // Reads one frame; `length`: its record header and record.
+    int Read(size_t& length, int selector = kDecoderDeflate) {
+        const int result = m_channel.ReadMessage(selector, m_frame);
+        length = result == 0 ? kRecordHeaderSize + m_frame.recordBytes : 0;
+        return result;
     }
-    std::vector<uint8_t> Message(size_t size) {
-        return {m_channel.MessageBuffer(), m_channel.MessageBuffer() + size};
-    }
+    std::vector<uint8_t> Message(size_t size) { return {m_frame.header, m_frame.header + size}; }
     int Pending() {
         int bytes = 0;
         ioctl(m_fds[0], FIONREAD, &bytes);
@@ -84,6 +85,7 @@ protected:
     StreamConnection m_client;
     StreamConnection m_server{StreamRole::Server};
     MessageChannel m_channel{m_client};
+    MessageFrame m_frame;
 };
 
 TEST_F(MessageChannelTest, FrameSizeLimits) {
@@ -95,7 +97,9 @@ TEST_F(MessageChannelTest, FrameSizeLimits) {
     uint8_t one = 0x55;
     WriteRaw(&one, 1);
     ASSERT_EQ(Read(capacity), 0);
-    EXPECT_EQ(capacity, 1u);
+    // Too short for a record header: dropped as a silent bell, and the stream goes on.
+    EXPECT_EQ(m_frame.type, ZRPPROTOCOL_MH_MESSBELL);
+    EXPECT_EQ(Message(kRecordHeaderSize + kBellRecordSize)[kRecordHeaderSize], 0);
 
     WriteHeader(kMaxFrameSize + 1, kEnvelopePlain);
     EXPECT_EQ(Read(capacity), -1) << "one byte over the limit";
@@ -116,13 +120,12 @@ TEST_F(MessageChannelTest, LargestFrameIsAccepted) {
     ASSERT_EQ(big.BufferSize(), kMaxFrameSize);
     std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSIMFB, Pattern(kMaxFrameSize - kFrameHeaderSize - kRecordHeaderSize));
     std::thread writer([&] { WriteFrame(kEnvelopePlain, body, BodyCoding::AsIs); });
-    size_t capacity = kMaxFrameSize;
-    int selector = 0, width = 0, height = 0;
-    ASSERT_EQ(big.ReadMessage(capacity, selector, width, height), 0);
+    MessageFrame frame;
+    ASSERT_EQ(big.ReadMessage(kDecoderDeflate, frame), 0);
     writer.join();
-    EXPECT_EQ(capacity, kMaxFrameSize - kFrameHeaderSize);
-    EXPECT_EQ(LoadField<uint16_t>(big.MessageBuffer(), RecordHeaderLayout::kType), ZRPPROTOCOL_MH_MESSIMFB);
-    EXPECT_EQ(0, std::memcmp(big.MessageBuffer() + kRecordHeaderSize, body.data() + kRecordHeaderSize,
+    EXPECT_EQ(kRecordHeaderSize + frame.recordBytes, kMaxFrameSize - kFrameHeaderSize);
+    EXPECT_EQ(frame.type, ZRPPROTOCOL_MH_MESSIMFB);
+    EXPECT_EQ(0, std::memcmp(frame.record, body.data() + kRecordHeaderSize,
                              body.size() - kRecordHeaderSize));
 }
 
@@ -149,8 +152,8 @@ TEST_F(MessageChannelTest, EnvelopesRoundTrip) {
         size_t capacity = 0;
         ASSERT_EQ(Read(capacity, c.selector), 0) << c.name;
         EXPECT_EQ(capacity, body.size()) << c.name;
-        EXPECT_EQ(LoadField<uint16_t>(m_channel.MessageBuffer(), 0), ZRPPROTOCOL_MH_MESSIMFB) << c.name;
-        EXPECT_EQ(0, std::memcmp(m_channel.MessageBuffer() + kRecordHeaderSize, record.data(), record.size()))
+        EXPECT_EQ(m_frame.type, ZRPPROTOCOL_MH_MESSIMFB) << c.name;
+        EXPECT_EQ(0, std::memcmp(m_frame.record, record.data(), record.size()))
             << c.name;
     }
 }
@@ -176,10 +179,14 @@ TEST_F(MessageChannelTest, OnlyWholeBlocksOfTheFirst64BytesAreEnciphered) {
         WriteRaw(frame.data(), frame.size());
         size_t capacity = 0;
         ASSERT_EQ(Read(capacity), 0);
+        if (size < kRecordHeaderSize) {
+            EXPECT_EQ(m_frame.type, ZRPPROTOCOL_MH_MESSBELL);
+            continue;
+        }
         ASSERT_EQ(capacity, size);
         // The record header is converted on arrival; compare what lies behind it.
         if (size > kRecordHeaderSize) {
-            EXPECT_EQ(0, std::memcmp(m_channel.MessageBuffer() + kRecordHeaderSize, body.data() + kRecordHeaderSize,
+            EXPECT_EQ(0, std::memcmp(m_frame.record, body.data() + kRecordHeaderSize,
                                      size - kRecordHeaderSize)) << size;
         }
     }
@@ -194,19 +201,19 @@ TEST_F(MessageChannelTest, CorruptFrames) {
     size_t capacity = 0;
     ASSERT_EQ(Read(capacity), 0);
     EXPECT_EQ(capacity, 38u);
-    EXPECT_EQ(LoadField<uint16_t>(m_channel.MessageBuffer(), 0), ZRPPROTOCOL_MH_MESSBELL);
+    EXPECT_EQ(m_frame.type, ZRPPROTOCOL_MH_MESSBELL);
     EXPECT_EQ(Message(38), [] { std::vector<uint8_t> b(38, 0); b[0] = 0xEA; b[1] = 0x03; return b; }());
 
     std::vector<uint8_t> good = Body(ZRPPROTOCOL_MH_MESSSTAT, Pattern(16));
     WriteFrame(COMPEXT, good, BodyCoding::Deflate);
     ASSERT_EQ(Read(capacity), 0);
-    EXPECT_EQ(LoadField<uint16_t>(m_channel.MessageBuffer(), 0), ZRPPROTOCOL_MH_MESSSTAT);
+    EXPECT_EQ(m_frame.type, ZRPPROTOCOL_MH_MESSSTAT);
 
     // An unknown envelope is read past and dropped the same way.
     ASSERT_TRUE(frame.Build(9, junk.data(), junk.size(), {}, BodyCoding::AsIs));
     WriteRaw(frame.data(), frame.size());
     ASSERT_EQ(Read(capacity), 0);
-    EXPECT_EQ(LoadField<uint16_t>(m_channel.MessageBuffer(), 0), ZRPPROTOCOL_MH_MESSBELL);
+    EXPECT_EQ(m_frame.type, ZRPPROTOCOL_MH_MESSBELL);
     EXPECT_EQ(Pending(), 0);
 
     // A corrupt COMPSTD body ends the read.
@@ -214,12 +221,47 @@ TEST_F(MessageChannelTest, CorruptFrames) {
     WriteRaw(frame.data(), frame.size());
     EXPECT_EQ(Read(capacity), -1);
 
-    // So does a deflated body that inflates past the caller's capacity.
-    std::vector<uint8_t> large = Body(ZRPPROTOCOL_MH_MESSIMFB, std::vector<uint8_t>(20000, 0));
+    // So does a deflated body that inflates past the message buffer.
+    std::vector<uint8_t> large = Body(ZRPPROTOCOL_MH_MESSIMFB, std::vector<uint8_t>(m_channel.BufferSize(), 0));
     WriteFrame(COMPSTD, large, BodyCoding::Deflate);
-    capacity = 1000;
-    int selector = 0, width = 0, height = 0;
-    EXPECT_EQ(m_channel.ReadMessage(capacity, selector, width, height), -1);
+    EXPECT_EQ(Read(capacity), -1);
+}
+
+TEST_F(MessageChannelTest, InflateFailuresCarryTheNumberUncompressGives) {
+    std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSSTAT, Pattern(3000));
+    std::vector<uint8_t> whole(compressBound(body.size()));
+    uLongf wholeSize = whole.size();
+    ASSERT_EQ(compress2(whole.data(), &wholeSize, body.data(), body.size(), 6), Z_OK);
+    std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(wholeSize / 2));
+    std::vector<uint8_t> big = Body(ZRPPROTOCOL_MH_MESSSTAT, std::vector<uint8_t>(m_channel.BufferSize(), 7));
+    std::vector<uint8_t> bigZ(compressBound(big.size()));
+    uLongf bigSize = bigZ.size();
+    ASSERT_EQ(compress2(bigZ.data(), &bigSize, big.data(), big.size(), 6), Z_OK);
+    bigZ.resize(bigSize);
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> deflated;
+    };
+    for (const Case& c : {Case{"stream cut short", cut}, Case{"no room for the output", bigZ}}) {
+        // What zlib's own one-shot routine says of the same bytes, into a buffer of our size.
+        std::vector<uint8_t> out(m_channel.BufferSize());
+        uLongf outSize = out.size();
+        const int expected = uncompress(out.data(), &outSize, c.deflated.data(), c.deflated.size());
+        ASSERT_NE(expected, Z_OK) << c.name;
+
+        const std::string logPath = ::testing::TempDir() + "/inflate_status.log";
+        OpenLog(logPath);
+        FrameBuilder frame;
+        ASSERT_TRUE(frame.Build(COMPSTD, c.deflated.data(), c.deflated.size(), {}, BodyCoding::AsIs));
+        WriteRaw(frame.data(), frame.size());
+        size_t length = 0;
+        EXPECT_EQ(Read(length), -1) << c.name;
+        ResetLogForTesting();
+        std::ifstream log(logPath);
+        const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("Error during uncompress(): " + std::to_string(expected) + "\n"), std::string::npos)
+            << c.name << ": " << text;
+    }
 }
 
 TEST_F(MessageChannelTest, PeerClosingMidBodyFailsTheRead) {
@@ -246,46 +288,27 @@ TEST_F(MessageChannelTest, RateSamplesOnlyAbove4096Bytes) {
     EXPECT_FALSE(m_channel.Rates().Read().any);
 }
 
-// A stand-in image coder for the hand-off: two size bytes, then the pixels as they are.
-int CopyingDecoder(void* calls, const uint8_t* data, size_t size, uint8_t* out, size_t capacity,
-                   int* width, int* height) {
-    ++*static_cast<int*>(calls);
-    if (size < 2) return -1;
-    *width = data[0];
-    *height = data[1];
-    size_t pixels = static_cast<size_t>(*width) * *height * 3;
-    if (pixels > capacity || size - 2 < pixels) return -1;
-    std::memcpy(out, data + 2, pixels);
-    return 0;
-}
-
-TEST_F(MessageChannelTest, JpegImageFramesGoToTheImageDecoder) {
+TEST_F(MessageChannelTest, JpegImageFramesComeAsTheyAreForTheDisplayCode) {
     std::vector<uint8_t> record(28, 0);
     record[3] = ImageRecordLayout::kJpegImage;  // image type 2, big-endian
     std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSIMFB, record);
-    std::vector<uint8_t> image = {4, 2};
-    std::vector<uint8_t> pixels = Pattern(4 * 2 * 3);
-    image.insert(image.end(), pixels.begin(), pixels.end());
+    std::vector<uint8_t> image = Pattern(40, 5);
     body.insert(body.end(), image.begin(), image.end());
 
-    // Without a decoder the frame is dropped as a bell.
     WriteFrame(COMPEXT, body, BodyCoding::AsIs);
-    size_t capacity = 0;
-    ASSERT_EQ(Read(capacity), 0);
-    EXPECT_EQ(LoadField<uint16_t>(m_channel.MessageBuffer(), 0), ZRPPROTOCOL_MH_MESSBELL);
+    size_t length = 0;
+    ASSERT_EQ(Read(length), 0);
+    EXPECT_TRUE(m_frame.jpegImage);
+    EXPECT_EQ(m_frame.type, ZRPPROTOCOL_MH_MESSIMFB);
+    EXPECT_EQ(m_frame.recordBytes, 28u + image.size());
+    EXPECT_EQ(0, std::memcmp(m_frame.record + 28, image.data(), image.size()));
 
-    int calls = 0;
-    m_channel.SetJpegDecoder(CopyingDecoder, &calls);
-    WriteFrame(COMPEXT, body, BodyCoding::AsIs);
-    capacity = kMaxFrameSize;
-    int selector = kDecoderDeflate, width = 0, height = 0;
-    ASSERT_EQ(m_channel.ReadMessage(capacity, selector, width, height), 0);
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(selector, kDecoderJpeg);
-    EXPECT_EQ(width, 4);
-    EXPECT_EQ(height, 2);
-    EXPECT_EQ(capacity, 24u);
-    EXPECT_EQ(0, std::memcmp(m_channel.MessageBuffer() + 60, pixels.data(), pixels.size()));
+    // Too short to hold the image record: dropped as a bell.
+    std::vector<uint8_t> shortBody = Body(ZRPPROTOCOL_MH_MESSIMFB, {0, 0, 0, 2, 0, 0, 0, 1});
+    WriteFrame(COMPEXT, shortBody, BodyCoding::AsIs);
+    ASSERT_EQ(Read(length), 0);
+    EXPECT_FALSE(m_frame.jpegImage);
+    EXPECT_EQ(m_frame.type, ZRPPROTOCOL_MH_MESSBELL);
 }
 
 TEST_F(MessageChannelTest, InitMessageOnTheWire) {
@@ -368,10 +391,10 @@ TEST_F(MessageChannelTest, MessagesFromManyThreadsArriveWhole) {
     }
     std::vector<int> next(kThreads, 0);
     for (int m = 0; m < kThreads * kMessages; ++m) {
-        size_t capacity = kMaxFrameSize;
-        int selector = 0, width = 0, height = 0;
-        ASSERT_EQ(serverSide.ReadMessage(capacity, selector, width, height), 0);
-        uint8_t* body = serverSide.MessageBuffer();
+        MessageFrame frame;
+        ASSERT_EQ(serverSide.ReadMessage(kDecoderDeflate, frame), 0);
+        const size_t capacity = kRecordHeaderSize + frame.recordBytes;
+        uint8_t* body = frame.header;
         ASSERT_EQ(LoadField<uint16_t>(body, 0), ZRPPROTOCOL_MH_MESSMSEE);
         RecordToHost(body + kRecordHeaderSize, ZRPPROTOCOL_MH_MESSMSEE, capacity - kRecordHeaderSize);
         uint32_t t = LoadField<uint32_t>(body + kRecordHeaderSize, 0);
@@ -403,11 +426,10 @@ TEST_F(MessageChannelTest, CompressedMessagesArePaddedToOneBlock) {
                                                   reinterpret_cast<const uint8_t*>(text.c_str()),
                                                   text.size() + 1, Z_DEFAULT_COMPRESSION),
                   0);
-        size_t capacity = kMaxFrameSize;
-        int selector = 0, width = 0, height = 0;
-        ASSERT_EQ(serverSide.ReadMessage(capacity, selector, width, height), 0);
-        EXPECT_EQ(capacity, kRecordHeaderSize + 8 + text.size() + 1);
-        EXPECT_STREQ(reinterpret_cast<const char*>(serverSide.MessageBuffer() + 40), text.c_str());
+        MessageFrame frame;
+        ASSERT_EQ(serverSide.ReadMessage(kDecoderDeflate, frame), 0);
+        EXPECT_EQ(kRecordHeaderSize + frame.recordBytes, kRecordHeaderSize + 8 + text.size() + 1);
+        EXPECT_STREQ(reinterpret_cast<const char*>(frame.record + 8), text.c_str());
     }
 }
 

@@ -160,12 +160,9 @@ class Client {
     // One framed message: the body (record header in host order) and its length; empty on
     // failure.
     std::vector<uint8_t> ReadMessage() {
-        size_t length = m_channel.BufferSize();
-        int selector = kDecoderDeflate;
-        int width = 0;
-        int height = 0;
-        if (m_channel.ReadMessage(length, selector, width, height) != 0) return {};
-        return std::vector<uint8_t>(m_channel.MessageBuffer(), m_channel.MessageBuffer() + length);
+        MessageFrame frame;
+        if (m_channel.ReadMessage(kDecoderDeflate, frame) != 0) return {};
+        return std::vector<uint8_t>(frame.header, frame.header + kRecordHeaderSize + frame.recordBytes);
     }
 
     [[nodiscard]] bool Read(uint8_t* bytes, size_t size) {

@@ -31,7 +31,7 @@ public:
     void ShutDown() override {}
     void SetDecoderThreadLimit(int limit) override { threadLimit = limit; }
     bool ToggleKeyMapMode() override { return false; }
-    bool SaveConnectionFile(const std::string&) override { return true; }
+    bool SaveConnectionFile(const std::string&, bool) override { return true; }
 };
 
 }  // namespace corvane

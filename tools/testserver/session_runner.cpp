@@ -90,12 +90,10 @@ void Session::ReadClient() {
         m_log.Write("reader failed: no message buffers");
     } else {
         for (;;) {
-            size_t length = channel.BufferSize();
-            int selector = kDecoderDeflate;
-            int width = 0;
-            int height = 0;
-            if (channel.ReadMessage(length, selector, width, height) != 0) break;
-            const ClientEvent event = DescribeClientMessage(channel.MessageBuffer(), length, m_options.serverCode);
+            MessageFrame frame;
+            if (channel.ReadMessage(kDecoderDeflate, frame) != 0) break;
+            const ClientEvent event =
+                DescribeClientMessage(frame.header, kRecordHeaderSize + frame.recordBytes, m_options.serverCode);
             m_log.Write(event.line);
             if (event.sessionControlCode == kExitCode) m_clientExit = true;
         }

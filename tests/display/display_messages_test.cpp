@@ -1,4 +1,5 @@
-#include "display/message_dispatcher.h"
+#include "display/display_messages.h"
+#include "display_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -35,21 +36,25 @@ std::vector<uint8_t> Record(size_t size, std::initializer_list<uint32_t> words =
 
 // The client's dispatcher reads from one end of a socket pair; the test writes the server's
 // frames on the other.
-class MessageDispatcherTest : public ::testing::Test {
+class DisplayMessagesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetLogForTesting();
-        SetErrorBoxHandler([this](const std::string& caption, const std::string& text) {
+        SetPostErrorBoxHandler([this](const std::string& caption, const std::string& text) {
             m_boxes.emplace_back(caption, text);
         });
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, m_fds), 0);
         m_channel.SetSocket(m_fds[0]);
         ASSERT_TRUE(m_channel.AllocateBuffers(16, 16, 24));
+        m_events.Watch(m_fb);
         ASSERT_TRUE(m_fb.CreateWorkBitmap(16, 16, 24, true));
         m_dispatcher.SetProtocolVersion(200);
+        // Session control belongs to the session: a recorder stands in for it.
+        m_dispatcher.Router().Register(ZRPPROTOCOL_MH_MESSSCTL, kSessionControlRecordSize,
+                                       [this](const MessageFrame& m) { m_controls.emplace_back(m.record, m.record + 32); });
     }
     void TearDown() override {
-        SetErrorBoxHandler(nullptr);
+        SetPostErrorBoxHandler(nullptr);
         close(m_fds[0]);
         if (m_fds[1] >= 0) close(m_fds[1]);
     }
@@ -86,11 +91,12 @@ protected:
     MessageChannel m_channel{m_client};
     FrameBuffer m_fb;
     RecordingEvents m_events;
-    MessageDispatcher m_dispatcher{m_channel, m_fb, m_events};
+    test::DisplayRig m_dispatcher{m_channel, m_fb, m_events};
+    std::vector<std::vector<uint8_t>> m_controls;
     std::vector<std::pair<std::string, std::string>> m_boxes;
 };
 
-TEST_F(MessageDispatcherTest, ImageUpdatesAreRoutedByFormatTagCompformAndProtocol) {
+TEST_F(DisplayMessagesTest, ImageUpdatesAreRoutedByFormatTagCompformAndProtocol) {
     struct Case {
         const char* name;
         int protocol;
@@ -132,14 +138,13 @@ TEST_F(MessageDispatcherTest, ImageUpdatesAreRoutedByFormatTagCompformAndProtoco
         EXPECT_EQ(m_events.repaints.size(), c.drawnRaw || c.drawn16 ? 1u : 0u);
         EXPECT_EQ(m_dispatcher.CurrentCompform(), c.compformAfter);
         EXPECT_EQ(m_events.framesDrawn, 1);
-        EXPECT_EQ(m_events.seamlessRepaints, 1);
     }
 }
 
-TEST_F(MessageDispatcherTest, MessagesAcceptedWithoutDrawing) {
+TEST_F(DisplayMessagesTest, MessagesAcceptedWithoutDrawing) {
     const std::pair<int32_t, size_t> cases[] = {
         {ZRPPROTOCOL_MH_MESSDRFB, 8},  {ZRPPROTOCOL_MH_MESSIMCD, 24}, {ZRPPROTOCOL_MH_MESSIMCR, 24},
-        {ZRPPROTOCOL_MH_MESSCLPT, 8},  {ZRPPROTOCOL_MH_MESSCRSH, 24}, {ZRPPROTOCOL_MH_MESSCRMV, 16},
+        {ZRPPROTOCOL_MH_MESSCRSH, 24},
     };
     for (const auto& [type, size] : cases) {
         EXPECT_EQ(Process(type, Record(size, {1, 2, 3})), 0) << type;
@@ -150,7 +155,7 @@ TEST_F(MessageDispatcherTest, MessagesAcceptedWithoutDrawing) {
     EXPECT_TRUE(m_boxes.empty());
 }
 
-TEST_F(MessageDispatcherTest, UnknownTypesEndTheCall) {
+TEST_F(DisplayMessagesTest, UnknownTypesEndTheCall) {
     for (int32_t type : {1016, 1001, 1011, 1013, 3000}) {
         m_boxes.clear();
         EXPECT_EQ(Process(type, Record(32, {1, 2})), -1) << type;
@@ -161,7 +166,7 @@ TEST_F(MessageDispatcherTest, UnknownTypesEndTheCall) {
     EXPECT_EQ(Process(ZRPPROTOCOL_MH_MESSIMCR, Record(24)), 0);
 }
 
-TEST_F(MessageDispatcherTest, BellSoundsOnlyWhenItsFirstByteIsZero) {
+TEST_F(DisplayMessagesTest, BellSoundsOnlyWhenItsFirstByteIsZero) {
     struct Case {
         uint8_t first, frequency;
         std::vector<test::BeepCall> beeps;
@@ -179,42 +184,13 @@ TEST_F(MessageDispatcherTest, BellSoundsOnlyWhenItsFirstByteIsZero) {
     }
 }
 
-TEST_F(MessageDispatcherTest, WindowingTextIsTakenOnlyInSeamlessMode) {
-    auto windowRecord = [](uint32_t declared, size_t present) {
-        std::vector<uint8_t> record = Record(64, {declared});
-        for (size_t i = 0; i < present; ++i) record.push_back(static_cast<uint8_t>('a' + i % 26));
-        return record;
-    };
-    struct Case {
-        const char* name;
-        bool seamless;
-        uint32_t declared;
-        size_t present;
-        size_t taken;
-    };
-    const Case cases[] = {
-        {"seamless off", false, 5, 5, 0},
-        {"seamless on", true, 5, 5, 5},
-        {"longer than the buffer: cut", true, 600, 600, 511},
-        {"longer than the message: cut", true, 100, 10, 10},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        m_events.seamless = c.seamless;
-        EXPECT_EQ(Process(ZRPPROTOCOL_MH_MESSWIND, windowRecord(c.declared, c.present)), 0);
-        std::string expected;
-        for (size_t i = 0; i < c.taken; ++i) expected += static_cast<char>('a' + i % 26);
-        EXPECT_EQ(m_dispatcher.WindowText(), expected);
-    }
-}
-
-TEST_F(MessageDispatcherTest, SessionControlStatusAndColourTableRecordsArriveInHostOrder) {
+TEST_F(DisplayMessagesTest, SessionControlStatusAndColourTableRecordsArriveInHostOrder) {
     std::vector<uint8_t> control = Record(32, {5016, 4, 9});
     const uint8_t raw[4] = {0x01, 0x02, 0x03, 0x04};
     std::memcpy(control.data() + 12, raw, 4);
     EXPECT_EQ(Process(ZRPPROTOCOL_MH_MESSSCTL, control), 0);
-    ASSERT_EQ(m_events.sessionControls.size(), 1u);
-    EXPECT_EQ(m_events.sessionControls[0], control) << "the word at 12 travels as it is";
+    ASSERT_EQ(m_controls.size(), 1u);
+    EXPECT_EQ(m_controls[0], control) << "the word at 12 travels as it is";
 
     EXPECT_EQ(Process(ZRPPROTOCOL_MH_MESSSTAT, Record(16, {3001, 77, 88})), 0);
     EXPECT_EQ(Process(ZRPPROTOCOL_MH_MESSSTAT, Record(16, {3002, 55, 66})), 0);
@@ -228,13 +204,12 @@ TEST_F(MessageDispatcherTest, SessionControlStatusAndColourTableRecordsArriveInH
     EXPECT_EQ(m_events.repaintAll, 1);
 }
 
-TEST_F(MessageDispatcherTest, MessagesTooShortForTheirRecordAreIgnored) {
+TEST_F(DisplayMessagesTest, MessagesTooShortForTheirRecordAreIgnored) {
     const std::pair<int32_t, size_t> cases[] = {
         {ZRPPROTOCOL_MH_MESSBELL, 2},  {ZRPPROTOCOL_MH_MESSIMFB, 4},
         {ZRPPROTOCOL_MH_MESSSCTL, 16}, {ZRPPROTOCOL_MH_MESSCOLT, 8},
-        {ZRPPROTOCOL_MH_MESSWIND, 40}, {ZRPPROTOCOL_MH_MESSDRRQ, 0},
+        {ZRPPROTOCOL_MH_MESSDRRQ, 0},
     };
-    m_events.seamless = true;
     for (const auto& [type, size] : cases) {
         EXPECT_EQ(Process(type, Record(size)), 0) << type;
     }
@@ -242,14 +217,14 @@ TEST_F(MessageDispatcherTest, MessagesTooShortForTheirRecordAreIgnored) {
     SendBody(std::vector<uint8_t>(20, 0));
     EXPECT_EQ(m_dispatcher.ProcessMessage(), 0);
 
-    EXPECT_TRUE(m_events.beeps.empty());
-    EXPECT_TRUE(m_events.sessionControls.empty());
+    // The body without a record header came through as the silent bell: frequency 0.
+    EXPECT_EQ(m_events.beeps, (std::vector<test::BeepCall>{{0, 1000}}));
+    EXPECT_TRUE(m_controls.empty());
     EXPECT_EQ(m_events.repaintAll, 0);
     EXPECT_EQ(m_events.framesDrawn, 0);
-    EXPECT_TRUE(m_dispatcher.WindowText().empty());
 }
 
-TEST_F(MessageDispatcherTest, DrawingRequestsCountAsFramesAndShowTheirCompform) {
+TEST_F(DisplayMessagesTest, DrawingRequestsCountAsFramesAndShowTheirCompform) {
     auto request = [](uint32_t bytes) {
         std::vector<uint8_t> record = Record(20, {bytes, 0, 0, 16, 16});
         record.resize(20 + bytes, 0xAB);
@@ -272,7 +247,7 @@ TEST_F(MessageDispatcherTest, DrawingRequestsCountAsFramesAndShowTheirCompform) 
     EXPECT_TRUE(m_events.repaints.empty());
 }
 
-TEST_F(MessageDispatcherTest, CursorShapesReachTheClientWhole) {
+TEST_F(DisplayMessagesTest, CursorShapesReachTheClientWhole) {
     struct Case {
         const char* name;
         std::vector<uint8_t> record;
@@ -311,7 +286,7 @@ TEST_F(MessageDispatcherTest, CursorShapesReachTheClientWhole) {
     EXPECT_EQ(Process(ZRPPROTOCOL_MH_MESSIMCR, Record(24)), 0);
 }
 
-TEST_F(MessageDispatcherTest, LostStreamEndsTheCall) {
+TEST_F(DisplayMessagesTest, LostStreamEndsTheCall) {
     close(m_fds[1]);
     m_fds[1] = -1;
     EXPECT_EQ(m_dispatcher.ProcessMessage(), -1);

@@ -1,0 +1,34 @@
+#include "seamless/window_messages.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "config/log.h"
+#include "protocol/message_types.h"
+#include "protocol/records.h"
+
+namespace corvane {
+
+void WindowMessages::Register(MessageRouter& router) {
+    router.Register(ZRPPROTOCOL_MH_MESSWIND, WindowRecordLayout::kSize,
+                    [this](const MessageFrame& message) { Windowing(message); });
+}
+
+void WindowMessages::Windowing(const MessageFrame& message) {
+    DebugPrint(5, "Received Windowing request\n");
+    // Without seamless windows there is nothing to act on.
+    if (!m_seamless) return;
+    m_text.fill(0);
+    const uint32_t declared = LoadField<uint32_t>(message.record, WindowRecordLayout::kTextLength);
+    const size_t inMessage = message.recordBytes - WindowRecordLayout::kText;
+    const size_t length = std::min({size_t{declared}, inMessage, kTextBufferSize - 1});
+    if (length < declared) {
+        DebugPrint(0, "Windowing request: text of %u bytes cut to %zu (%zu in the message)\n", declared, length,
+                   inMessage);
+    }
+    std::memcpy(m_text.data(), message.record + WindowRecordLayout::kText, length);
+    m_textLength = length;
+    DebugPrint(10, "Window requests (%zu bytes) are not acted on yet\n", message.recordBytes);
+}
+
+}  // namespace corvane

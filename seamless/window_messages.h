@@ -1,0 +1,44 @@
+// The server's windowing requests (type 1017): in seamless mode each one describes a remote
+// top-level window. Without seamless mode they are ignored entirely.
+//
+// Receive thread only.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "protocol/message_frame.h"
+#include "protocol/message_router.h"
+
+namespace corvane {
+
+// Windowing record: the text length in the first word, the text from byte 64.
+struct WindowRecordLayout {
+    static constexpr size_t kTextLength = 0;  // u32
+    static constexpr size_t kText = 64;
+    static constexpr size_t kSize = 64;
+};
+
+class WindowMessages {
+public:
+    // Whether the session runs in seamless mode. Set before the receive thread starts.
+    void SetSeamless(bool seamless) { m_seamless = seamless; }
+
+    void Register(MessageRouter& router);
+
+    // The text of the last windowing request taken in seamless mode (at most 511 bytes, so
+    // the buffer stays zero-terminated). Valid until the next message.
+    [[nodiscard]] std::string_view WindowText() const { return {m_text.data(), m_textLength}; }
+
+private:
+    void Windowing(const MessageFrame& message);
+
+    static constexpr size_t kTextBufferSize = 512;
+    bool m_seamless = false;
+    std::array<char, kTextBufferSize> m_text{};
+    size_t m_textLength = 0;
+};
+
+}  // namespace corvane
