@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "config/connection_file.h"
 #include "config/key_lookup.h"
@@ -192,8 +193,20 @@ void Reader::ReadMonitors(int monitorCount) {
     for (int i = 0; i < 4; ++i) m_settings.monitors[i] = i < monitorCount ? (*values)[i] : 0;
 }
 
+// True when the path ends in ".zrp" in any mix of case.
+bool HasZrpExtension(const std::string& path) {
+    constexpr std::string_view kExtension = ".zrp";
+    if (path.size() < kExtension.size()) return false;
+    const std::string_view tail = std::string_view(path).substr(path.size() - kExtension.size());
+    return std::equal(tail.begin(), tail.end(), kExtension.begin(), [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+    });
+}
+
 // Lines after "[RDP]" up to the next section or blank line, copied unchanged into the .rdp
-// file beside the connection file.
+// file beside the connection file. That file is named by swapping the extension, so only a
+// .zrp file has one: for any other name the swap would land on the connection file itself or
+// on some unrelated file.
 void ExtractRemoteDesktopSection(const std::string& path, ClientSettings& settings) {
     settings.remoteDesktopMode = false;
     settings.remoteDesktopFile.clear();
@@ -208,12 +221,18 @@ void ExtractRemoteDesktopSection(const std::string& path, ClientSettings& settin
     }
     if (!found) return;
     settings.remoteDesktopMode = true;
-    if (path.size() < 3) return;
+    if (!HasZrpExtension(path)) {
+        DebugPrint(0,
+                   "ERROR: The connection file %s does not end in .zrp; its [RDP] section is not "
+                   "copied to a .rdp file.\n",
+                   path.c_str());
+        return;
+    }
     std::string rdpPath = path.substr(0, path.size() - 3) + "rdp";
-    settings.remoteDesktopFile = rdpPath;
     FILE* out = std::fopen(rdpPath.c_str(), "wb");
     if (out == nullptr) return;
     std::unique_ptr<FILE, int (*)(FILE*)> outGuard(out, std::fclose);
+    settings.remoteDesktopFile = rdpPath;
     while (std::fgets(line, sizeof line, in) != nullptr) {
         if (line[0] == '[' || line[0] == '\n' || line[0] == '\0' ||
             std::strcmp(line, "\r\n") == 0) {

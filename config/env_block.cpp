@@ -16,11 +16,13 @@ constexpr std::string_view kSectionHeader = "[EnvVars]";
 // header cannot start with it and is passed over.
 constexpr size_t kHeaderPieceLimit = 80;
 
-// Section lines are read 299 characters at a time, line feed included, so the longest
-// definition that arrives whole is 298 characters.
-constexpr size_t kSectionLineLimit = 300;
+// A section line holds at most 299 characters, its line end not counted. Pieces are read
+// with room for one more character and the line feed, so that a line of 299 arrives whole
+// and a longer one shows itself as longer.
+constexpr size_t kLongestSectionLine = 299;
+constexpr size_t kSectionLineLimit = kLongestSectionLine + 3;
 
-constexpr const char* kLineTooLong = "*** Line longer than 298 characters. ***\n";
+constexpr const char* kLineTooLong = "*** Line longer than 299 characters. ***\n";
 constexpr const char* kMissingEquals = "*** Missing equals sign. ***\n";
 constexpr const char* kNonAlphanumeric = "*** Non-alphanumeric before equals sign. ***\n";
 constexpr const char* kBlockTooLong = "*** Total length of definitions exceed 511. ***\n";
@@ -76,8 +78,10 @@ void EnvBlock::ReadDefinitions(const std::string& path) {
 
         // A line too long to read whole is refused whole: read in pieces, each piece would
         // pass for a definition of its own and send the server a cut one.
-        const bool tooLong = reader.CutShort();
-        if (tooLong) SkipRestOfLine(reader);
+        const bool cutShort = reader.CutShort();
+        if (cutShort) SkipRestOfLine(reader);
+        const size_t lineEnd = !piece.empty() && piece.back() == '\n' ? 1 : 0;
+        const bool tooLong = cutShort || piece.size() - lineEnd > kLongestSectionLine;
 
         const char first = line.front();
         if (first == '\n' || first == '\r' || first == '#' || first == '*') continue;

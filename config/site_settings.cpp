@@ -209,8 +209,10 @@ void ReadKeys(ClientSettings& s, SiteReader& r, const std::string& siteFile) {
     int closeDialog = s.closeDialog ? 1 : 0;
     r.Int("CloseDialog", closeDialog, 1, "Error:  zRP Display Client cannot read CloseDialog.");
     s.closeDialog = closeDialog != 0;
+    // Absent, it takes its default of 1 and so still asks for the dialog.
     r.Int("SessionLoginDialog", s.sessionLoginDialog, 1,
           "Error:  zRP Display Client cannot read SessionLoginDialog.", false);
+    if (s.sessionLoginDialog != 0) s.forceLoginDialog = true;
     if (!r.Word("[User]", "Username", s.deviceUserName)) {
         DebugPrint(1, "Error:  zRP Display Client cannot read username.\n");
     }

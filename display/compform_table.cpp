@@ -5,6 +5,13 @@
 
 namespace corvane {
 
+namespace {
+
+// A number outside the table is named as the format requested by default, "C1".
+constexpr size_t kDefaultNameIndex = 4;
+
+}  // namespace
+
 int CompformAtIndex(int index) {
     const int number = index >= 0 && static_cast<size_t>(index) < kCompforms.size()
                            ? kCompforms[static_cast<size_t>(index)].number
@@ -14,10 +21,16 @@ int CompformAtIndex(int index) {
 }
 
 const char* CompformName(int compform) {
-    for (const CompformEntry& entry : kCompforms) {
-        if (entry.number == compform) return entry.name;
+    size_t index = kDefaultNameIndex;
+    for (size_t i = 0; i < kCompforms.size(); ++i) {
+        if (kCompforms[i].number == compform) {
+            index = i;
+            break;
+        }
     }
-    return "C1";
+    const char* name = kCompforms[index].name;
+    DebugPrint(10, "compform name[%zu] = %s\n", index, name);
+    return name;
 }
 
 int DecodeClassForCompform(int compform) {

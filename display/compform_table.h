@@ -36,6 +36,7 @@ inline constexpr std::array<CompformEntry, 12> kCompforms = {{
 [[nodiscard]] int CompformAtIndex(int index);
 
 // The name shown in titles and logs: the table's name, "C1" for any number it lacks.
+// Logs "compform name[%d] = %s\n" (10) with the table index used, 4 for a number it lacks.
 [[nodiscard]] const char* CompformName(int compform);
 
 // What the message reader must do with a payload while this compform is current:

@@ -55,15 +55,12 @@ public:
             if (m_segmentLength != 65 || (m_segment[0] >> 4) != 0) return Fail("");
         }
 
-        if (Marker() == kSof0) {
-            if (!Frame()) return false;
-            if (!HuffmanTables()) return false;
-        } else if (Marker() == kDht) {
-            if (!HuffmanTables()) return false;
-            if (!Frame()) return false;
-        } else {
-            return Fail("JPEG SOF0 not found");
-        }
+        // SOF0 is taken here when it is here; otherwise the Huffman tables must follow, and
+        // SOF0 after them. So whatever else stands here is reported as a missing DHT.
+        const bool frameFirst = Marker() == kSof0;
+        if (frameFirst && !Frame()) return false;
+        if (!HuffmanTables()) return false;
+        if (!frameFirst && !Frame()) return false;
 
         if (!Segment(kSos)) return Fail("JPEG SOS not found");
         // One interleaved scan of the three components, sequential: anything else is not the

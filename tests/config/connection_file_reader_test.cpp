@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
+#include <set>
 
 #include "config/connection_file.h"
 #include "config/log.h"
@@ -343,6 +345,47 @@ TEST_F(ConnectionFileReaderTest, RemoteDesktopSectionIsCopiedBesideTheFile) {
 
     ASSERT_EQ(Read(Render(keys)), 0);
     EXPECT_FALSE(m_settings.remoteDesktopMode);
+}
+
+// The remote-desktop file is named by swapping the extension, which only works for a .zrp
+// file: any other name would be overwritten or would put a stray file beside it.
+TEST_F(ConnectionFileReaderTest, RemoteDesktopSectionIsCopiedOnlyFromAZrpFile) {
+    auto keys = FullFile();
+    keys.push_back({"Password", ""});
+    const std::string rdp = "full address:s:win.example\r\nusername:s:ann\r\n";
+    const std::string text = Render(keys, "\r\n[RDP]\r\n" + rdp);
+    struct Case {
+        const char* name;
+        const char* rdpName;  // nullptr: nothing is copied
+    };
+    const Case cases[] = {
+        {"A.ZRP", "A.rdp"}, {"b.Zrp", "b.rdp"}, {"x.rdp", nullptr},
+        {"noext", nullptr}, {"zrp", nullptr},   {"y.xzrp.txt", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        const std::string folder = m_dir.file(c.name) + ".d";
+        const std::string path = m_dir.write(std::string(c.name) + ".d/" + c.name, text);
+        m_settings = ClientSettings{};
+        ASSERT_EQ(ReadConnectionFile(path, m_settings, m_mailbox, 4), 0);
+
+        EXPECT_TRUE(m_settings.remoteDesktopMode);
+        EXPECT_EQ(test::ReadWholeFile(path), text);
+        std::set<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            files.insert(entry.path().filename().string());
+        }
+        if (c.rdpName != nullptr) {
+            EXPECT_EQ(m_settings.remoteDesktopFile, folder + "/" + c.rdpName);
+            EXPECT_EQ(files, (std::set<std::string>{c.name, c.rdpName}));
+            EXPECT_EQ(test::ReadWholeFile(folder + "/" + c.rdpName), rdp);
+        } else {
+            EXPECT_EQ(m_settings.remoteDesktopFile, "");
+            EXPECT_EQ(files, std::set<std::string>{c.name});
+            EXPECT_NE(Log().find("does not end in .zrp"), std::string::npos);
+        }
+    }
 }
 
 TEST_F(ConnectionFileReaderTest, MissingFileOrDirectory) {

@@ -238,6 +238,53 @@ TEST_F(SiteSettingsTest, MissingKeysTakeTheirDefaultsAndTheLastMessageShows) {
     EXPECT_TRUE(fs::exists(m_dir.file("zRPDisplayLog.txt")));
 }
 
+// The full site file with one [Viewer] key's line replaced, or dropped when `line` is empty.
+std::string WithViewerLine(const std::string& key, const std::string& line) {
+    std::string text = kFullSiteFile;
+    const size_t at = text.find("\n" + key + " ") + 1;
+    const size_t end = text.find('\n', at) + 1;
+    text.replace(at, end - at, line.empty() ? "" : line + "\n");
+    return text;
+}
+
+// The Session Login dialog is asked for by the file's SessionLoginDialog (1 when absent) and
+// by any key the user must supply; keys with a harmless default ask for nothing.
+TEST_F(SiteSettingsTest, SessionLoginDialogAndMissingRequiredKeysAskForTheLoginDialog) {
+    struct Case {
+        const char* key;
+        std::string line;  // empty: the key is absent
+        bool forcesLogin;
+        const char* message;  // posted; nullptr: none
+    };
+    const Case cases[] = {
+        {"SessionLoginDialog", "SessionLoginDialog 1", true, nullptr},
+        {"SessionLoginDialog", "SessionLoginDialog 0", false, nullptr},
+        {"SessionLoginDialog", "", true, "Error:  zRP Display Client cannot read SessionLoginDialog."},
+        {"LogFile", "", true, "Error:  zRP Display Client cannot read LogFile"},
+        {"PrintDebug", "", true, "Error:  zRP Display Client cannot read PrintDebug."},
+        {"DisplayPort", "", true, "Error:  zRP Display Client cannot read PortNumber."},
+        {"MaxScreenWidth", "", true, "Error:  zRP Display Client cannot read MaxScreenWidth."},
+        {"MaxScreenHeight", "", true, "Error:  zRP Display Client cannot read MaxScreenHeight."},
+        {"ColorDepth", "", true, "Error:  zRP Display Client cannot read ColorDepth."},
+        {"VisualClass", "", true, "Error:  zRP Display Client cannot read VisualClass."},
+        {"BackingStore", "", true, "Error:  zRP Display Client cannot read BackingStore."},
+        {"AddOptions", "", true, "Error:  zRP Display Client cannot read AddOptions."},
+        {"CloseDialog", "", true, "Error:  zRP Display Client cannot read CloseDialog."},
+        {"DebugDrawingRect", "", false, nullptr},
+        {"KeyMapNumber", "", false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " as \"" + c.line + "\"");
+        fs::remove_all(m_connections);
+        Installed(WithViewerLine(c.key, c.line));
+        m_settings = ClientSettings{};
+        m_mailbox.Post(0, "");
+        ASSERT_EQ(Load(Registry(true, m_install + "/qel.ini", m_install)), 0);
+        EXPECT_EQ(m_settings.forceLoginDialog, c.forcesLogin);
+        EXPECT_EQ(m_mailbox.Last().text, c.message ? c.message : "");
+    }
+}
+
 TEST_F(SiteSettingsTest, PrintDebugAbsentIsOneAndPostsItsMessage) {
     Installed("[Viewer]\nLogFile client.log\n");
     ASSERT_EQ(Load(Registry(true, m_install + "/qel.ini", m_install)), 0);

@@ -8,6 +8,7 @@
 #include "display/compform_table.h"
 #include "display/frame_rate.h"
 #include "protocol/message_channel.h"
+#include "support/temp_dir.h"
 
 namespace corvane {
 namespace {
@@ -16,30 +17,37 @@ TEST(CompformTableTest, NamesDecodeClassesAndDecoders) {
     struct Case {
         int compform;
         const char* name;
+        int index;  // the table position the name is logged with; 4 for a number it lacks
         int decodeClass;
         ImageDecoder decoder;
     };
     const Case cases[] = {
-        {1, "A1", kDecoderDeflate, ImageDecoder::PaletteChunks},
-        {2, "A2", kDecoderDeflate, ImageDecoder::PaletteChunks},
-        {3, "C1", kDecoderDeflate, ImageDecoder::PaletteChunks},
-        {4, "B1", kDecoderDeflate, ImageDecoder::Raw},
-        {5, "B2", kDecoderDeflate, ImageDecoder::Raw},
-        {6, "C1", kDecoderRawCompext, ImageDecoder::Planar},
-        {7, "C1", kDecoderDeflate, ImageDecoder::Pixels16},
-        {8, "C2", kDecoderDeflate, ImageDecoder::Pixels16},
-        {9, "C1", kDecoderRawCompext, ImageDecoder::Planar},
-        {10, "D1", kDecoderJpeg, ImageDecoder::Jpeg},
-        {11, "D2", kDecoderJpeg, ImageDecoder::Jpeg},
-        {12, "D3", kDecoderJpeg, ImageDecoder::Jpeg},
-        {13, "C1", kDecoderDeflate, ImageDecoder::PaletteChunks},
-        {0, "C1", kDecoderDeflate, ImageDecoder::PaletteChunks},
-        {101, "F1", kDecoderDeflate, ImageDecoder::PaletteChunks},
-        {102, "F2", kDecoderDeflate, ImageDecoder::PaletteChunks},
-        {201, "G1", kDecoderDeflate, ImageDecoder::PaletteChunks},
+        {1, "A1", 0, kDecoderDeflate, ImageDecoder::PaletteChunks},
+        {2, "A2", 1, kDecoderDeflate, ImageDecoder::PaletteChunks},
+        {3, "C1", 4, kDecoderDeflate, ImageDecoder::PaletteChunks},
+        {4, "B1", 2, kDecoderDeflate, ImageDecoder::Raw},
+        {5, "B2", 3, kDecoderDeflate, ImageDecoder::Raw},
+        {6, "C1", 4, kDecoderRawCompext, ImageDecoder::Planar},
+        {7, "C1", 4, kDecoderDeflate, ImageDecoder::Pixels16},
+        {8, "C2", 5, kDecoderDeflate, ImageDecoder::Pixels16},
+        {9, "C1", 4, kDecoderRawCompext, ImageDecoder::Planar},
+        {10, "D1", 6, kDecoderJpeg, ImageDecoder::Jpeg},
+        {11, "D2", 7, kDecoderJpeg, ImageDecoder::Jpeg},
+        {12, "D3", 8, kDecoderJpeg, ImageDecoder::Jpeg},
+        {13, "C1", 4, kDecoderDeflate, ImageDecoder::PaletteChunks},
+        {0, "C1", 4, kDecoderDeflate, ImageDecoder::PaletteChunks},
+        {101, "F1", 9, kDecoderDeflate, ImageDecoder::PaletteChunks},
+        {102, "F2", 10, kDecoderDeflate, ImageDecoder::PaletteChunks},
+        {201, "G1", 11, kDecoderDeflate, ImageDecoder::PaletteChunks},
     };
+    test::TempDir dir;
+    ResetLogForTesting();
+    SetDebugLevel(10);
     for (const Case& c : cases) {
+        OpenLog(dir.file("log.txt"));
         EXPECT_STREQ(CompformName(c.compform), c.name) << c.compform;
+        const std::string record = "compform name[" + std::to_string(c.index) + "] = " + c.name + "\n";
+        EXPECT_NE(test::ReadWholeFile(dir.file("log.txt")).find(record), std::string::npos) << record;
         EXPECT_EQ(DecodeClassForCompform(c.compform), c.decodeClass) << c.compform;
         EXPECT_EQ(ImageDecoderForCompform(c.compform), c.decoder) << c.compform;
     }
@@ -49,6 +57,7 @@ TEST(CompformTableTest, NamesDecodeClassesAndDecoders) {
     EXPECT_EQ(CompformAtIndex(12), 0);
     EXPECT_EQ(CompformAtIndex(-1), 0);
     EXPECT_EQ(CompformAtIndex(99), 0);
+    ResetLogForTesting();
 }
 
 TEST(FrameRateTest, RateOverEachFiveSecondPeriod) {

@@ -112,21 +112,7 @@ const LayoutCase kLayoutCases[] = {
          return test::Inserted(once, test::SegmentOffset(once, 0xDB, 0), test::kComSegment);
      },
      nullptr},
-    {"SOF0 after the Huffman tables",
-     [](const std::vector<uint8_t>& s) {
-         const auto segments = test::Segments(s);
-         std::vector<uint8_t> out(s.begin(), s.begin() + test::SegmentOffset(s, 0xC0));
-         std::vector<uint8_t> frame;
-         for (const auto& seg : segments) {
-             const auto bytes = std::vector<uint8_t>(s.begin() + seg.offset, s.begin() + seg.offset + seg.size);
-             if (seg.marker == 0xC4) out.insert(out.end(), bytes.begin(), bytes.end());
-             if (seg.marker == 0xC0) frame = bytes;
-         }
-         out.insert(out.end(), frame.begin(), frame.end());
-         out.insert(out.end(), s.begin() + test::SegmentOffset(s, 0xDA), s.end());
-         return out;
-     },
-     nullptr},
+    {"SOF0 after the Huffman tables", test::FrameAfterHuffmanTables, nullptr},
     {"two COM segments in a row",
      [](const std::vector<uint8_t>& s) {
          auto two = test::kComSegment;
@@ -134,14 +120,37 @@ const LayoutCase kLayoutCases[] = {
          return test::Inserted(s, test::SegmentOffset(s, 0xDB, 0), two);
      },
      "JPEG DQT not found... marker: 0xfe   expected: 0xdb\nError in file jpgmisc at line"},
+    // SOF0 is looked for right after the quantization tables and, when it is not there,
+    // after the Huffman tables; anything else in the first place is taken for a missing DHT.
     {"DRI in front of SOS",
      [](const std::vector<uint8_t>& s) { return test::Inserted(s, test::SegmentOffset(s, 0xDA), test::kDriSegment); },
      "JPEG SOS not found\n"},
     {"DRI between SOF0 and the Huffman tables",
      [](const std::vector<uint8_t>& s) { return test::Inserted(s, test::SegmentOffset(s, 0xC4), test::kDriSegment); },
      "JPEG DHT not found\n"},
-    {"DRI in front of SOF0",
+    {"DRI right after the quantization tables",
      [](const std::vector<uint8_t>& s) { return test::Inserted(s, test::SegmentOffset(s, 0xC0), test::kDriSegment); },
+     "JPEG DHT not found\n"},
+    {"DRI right after the quantization tables, SOF0 after the Huffman tables",
+     [](const std::vector<uint8_t>& s) {
+         const auto late = test::FrameAfterHuffmanTables(s);
+         return test::Inserted(late, test::SegmentOffset(late, 0xC4), test::kDriSegment);
+     },
+     "JPEG DHT not found\n"},
+    {"DRI after a late SOF0",
+     [](const std::vector<uint8_t>& s) {
+         const auto late = test::FrameAfterHuffmanTables(s);
+         return test::Inserted(late, test::SegmentOffset(late, 0xDA), test::kDriSegment);
+     },
+     "JPEG SOS not found\n"},
+    {"DRI between the Huffman tables and a late SOF0",
+     [](const std::vector<uint8_t>& s) {
+         const auto late = test::FrameAfterHuffmanTables(s);
+         return test::Inserted(late, test::SegmentOffset(late, 0xC0), test::kDriSegment);
+     },
+     "JPEG SOF0 not found\n"},
+    {"no SOF0 at all",
+     [](const std::vector<uint8_t>& s) { return test::WithoutSegment(s, 0xC0); },
      "JPEG SOF0 not found\n"},
     {"bad SOI",
      [](const std::vector<uint8_t>& s) {
@@ -196,7 +205,8 @@ TEST_F(JfifDecoderTest, RefusesOtherFrameKinds) {
         std::vector<uint8_t> stream;
         const char* message;
     } cases[] = {
-        {"progressive", test::TurboEncode(picture, 32, 32, TJSAMP_420, 80, TJFLAG_PROGRESSIVE), "JPEG SOF0 not found\n"},
+        // SOF2 stands where SOF0 may be and is not DHT either.
+        {"progressive", test::TurboEncode(picture, 32, 32, TJSAMP_420, 80, TJFLAG_PROGRESSIVE), "JPEG DHT not found\n"},
         {"4:4:4", test::TurboEncode(picture, 32, 32, TJSAMP_444), "Error in file jpgmisc at line"},
         {"grey", test::TurboEncode(picture, 32, 32, TJSAMP_GRAY), "JPEG DQT not found"},
     };

@@ -93,6 +93,27 @@ inline std::vector<uint8_t> Inserted(std::vector<uint8_t> stream, size_t at, con
     return stream;
 }
 
+// The stream without its first segment with `marker`.
+inline std::vector<uint8_t> WithoutSegment(std::vector<uint8_t> stream, uint8_t marker) {
+    for (const Segment& s : Segments(stream)) {
+        if (s.marker != marker) continue;
+        const auto first = stream.begin() + static_cast<std::ptrdiff_t>(s.offset);
+        stream.erase(first, first + static_cast<std::ptrdiff_t>(s.size));
+        break;
+    }
+    return stream;
+}
+
+// The stream with its SOF0 moved from in front of the Huffman tables to behind them.
+inline std::vector<uint8_t> FrameAfterHuffmanTables(const std::vector<uint8_t>& stream) {
+    std::vector<uint8_t> frame;
+    for (const Segment& s : Segments(stream)) {
+        if (s.marker == 0xC0) frame.assign(stream.begin() + s.offset, stream.begin() + s.offset + s.size);
+    }
+    const std::vector<uint8_t> out = WithoutSegment(stream, 0xC0);
+    return Inserted(out, SegmentOffset(out, 0xDA), frame);
+}
+
 inline const std::vector<uint8_t> kComSegment = {0xFF, 0xFE, 0x00, 0x06, 'h', 'i', '!', 0x00};
 inline const std::vector<uint8_t> kDriSegment = {0xFF, 0xDD, 0x00, 0x04, 0x00, 0x00};
 
