@@ -1,5 +1,6 @@
 // The main window's arithmetic and behaviour: scrolling, sizing, full screen, the monitor
-// model, the thread items, painting from the frame buffer and the remote cursor.
+// model, the thread items, painting from the frame buffer, the remote cursor and the rectangle
+// copy.
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
@@ -55,6 +56,24 @@ QRgb PatternAt(int depth, int x, int y) {
         }
         default: return qRgb((x ^ y) & 0xFF, y & 0xFF, x & 0xFF);
     }
+}
+
+// A server shape as the client builds it: a picture with its hot spot.
+QCursor ServerPicture(QRgb colour, int hotX) {
+    CursorImage image;
+    image.kind = CursorImage::Kind::Picture;
+    image.width = 4;
+    image.height = 2;
+    image.hotX = hotX;
+    image.normal.assign(8, colour);
+    image.reversed.assign(8, colour);
+    return CursorFromImage(image, 1);
+}
+
+bool SameCursor(const QCursor& a, const QCursor& b) {
+    if (a.shape() != b.shape()) return false;
+    if (a.shape() != Qt::BitmapCursor) return true;
+    return a.hotSpot() == b.hotSpot() && a.pixmap().toImage() == b.pixmap().toImage();
 }
 
 }  // namespace
@@ -247,6 +266,51 @@ private slots:
         for (const QPoint p : {QPoint(0, 0), QPoint(5, 60), QPoint(shown.width() - 1, shown.height() - 1)}) {
             QCOMPARE(shown.pixel(p) | 0xFF000000u, PatternAt(depth, p.x() + scroll.x(), p.y() + scroll.y()));
         }
+    }
+
+    void CopyRectangleGivesTheServerCursorBack_data() {
+        QTest::addColumn<QString>("before");  // the viewport's cursor when the copy starts
+        QTest::addColumn<QString>("during");  // what the server sets while the band is dragged
+        QTest::addColumn<QString>("after");   // what the viewport must show once it is done
+        QTest::newRow("server picture") << "picture" << "" << "picture";
+        QTest::newRow("standard shape") << "ibeam" << "" << "ibeam";
+        QTest::newRow("new shape during the copy") << "picture" << "other picture" << "other picture";
+        QTest::newRow("standard shape during the copy") << "picture" << "ibeam" << "ibeam";
+        QTest::newRow("no cursor of its own") << "" << "" << "";
+    }
+    void CopyRectangleGivesTheServerCursorBack() {
+        QFETCH(QString, before);
+        QFETCH(QString, during);
+        QFETCH(QString, after);
+        auto cursorFor = [](const QString& name) {
+            if (name == "picture") return ServerPicture(qRgb(200, 0, 0), 1);
+            if (name == "other picture") return ServerPicture(qRgb(0, 0, 200), 3);
+            return QCursor(Qt::IBeamCursor);
+        };
+        FrameBuffer buffer;
+        QVERIFY(buffer.CreateWorkBitmap(120, 90, 24, true));
+        FrameView view(buffer);
+        view.resize(120, 90);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QWidget* viewport = view.viewport();
+        if (!before.isEmpty()) viewport->setCursor(cursorFor(before));
+
+        view.StartRectangleCopy();
+        QCOMPARE(viewport->cursor().shape(), Qt::CrossCursor);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(10, 10));
+        if (!during.isEmpty()) {
+            viewport->setCursor(cursorFor(during));
+            // The band is still being dragged: the cross stays.
+            QCOMPARE(viewport->cursor().shape(), Qt::CrossCursor);
+        }
+        QTest::mouseMove(viewport, QPoint(40, 30));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(40, 30));
+        QVERIFY(!view.CopyActive());
+        QVERIFY(view.RectangleCopied());
+
+        QCOMPARE(viewport->testAttribute(Qt::WA_SetCursor), !after.isEmpty());
+        if (!after.isEmpty()) QVERIFY(SameCursor(viewport->cursor(), cursorFor(after)));
     }
 
     void RemoteCursorPictureKeepsItsColouringsAndHotSpot() {
