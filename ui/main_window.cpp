@@ -39,7 +39,10 @@ MainWindow::MainWindow(FrameBuffer& frameBuffer, SessionCommands& commands, QWid
 void MainWindow::BuildSessionMenu() {
     QMenu* menu = menuBar()->addMenu("&Session");
     menu->addAction("Copy Rectangle...", this, [this] { m_view->StartRectangleCopy(); });
-    menu->addAction("Help...", this, [this] { ShowFunctionKeyHelp(this, m_facts.collaborating, m_facts.sessionId); });
+    menu->addAction("Help...", this, [this] {
+        ShowFunctionKeyHelp(this, m_facts.collaborating, m_facts.sessionId,
+                            QString::fromStdString(m_facts.displayName));
+    });
     menu->addAction("Save .zrp File...", this, [this] { SaveConnectionFile(); });
     if (m_facts.fullScreenSession) menu->addAction("Toggle Full Screen", this, [this] { ToggleFullScreen(); });
     if (m_facts.keyMapAvailable) {

@@ -1,8 +1,10 @@
 // The main window's arithmetic and behaviour: scrolling, sizing, full screen, the monitor
-// model, the thread items, painting from the frame buffer, the remote cursor and the rectangle
-// copy.
+// model, the thread items, painting from the frame buffer, the remote cursor, the rectangle
+// copy and the Session menu's help.
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QtTest>
@@ -74,6 +76,13 @@ bool SameCursor(const QCursor& a, const QCursor& b) {
     if (a.shape() != b.shape()) return false;
     if (a.shape() != Qt::BitmapCursor) return true;
     return a.hotSpot() == b.hotSpot() && a.pixmap().toImage() == b.pixmap().toImage();
+}
+
+QAction* MenuItem(MainWindow& window, const QString& text) {
+    for (QAction* item : window.findChildren<QAction*>()) {
+        if (item->text() == text) return item;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -311,6 +320,32 @@ private slots:
 
         QCOMPARE(viewport->testAttribute(Qt::WA_SetCursor), !after.isEmpty());
         if (!after.isEmpty()) QVERIFY(SameCursor(viewport->cursor(), cursorFor(after)));
+    }
+
+    void HelpNamesTheSessionAndItsDisplay_data() {
+        QTest::addColumn<QString>("displayName");
+        QTest::newRow("plain name") << "Render1";
+        QTest::newRow("a name that looks like markup") << "<br><br><b>Render1</b>";
+    }
+    void HelpNamesTheSessionAndItsDisplay() {
+        QFETCH(QString, displayName);
+        FrameBuffer buffer;
+        QVERIFY(buffer.CreateWorkBitmap(64, 64, 24, true));
+        FakeCommands commands;
+        commands.facts.sessionId = 4711;
+        commands.facts.displayName = displayName.toStdString();
+        MainWindow window(buffer, commands);
+        QAction* help = MenuItem(window, "Help...");
+        QVERIFY(help);
+        help->trigger();
+        auto* dialog = window.findChild<QDialog*>();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->findChild<QLabel*>("sessionId")->text(), QString("4711"));
+        auto* display = dialog->findChild<QLabel*>("display");
+        QCOMPARE(display->text(), "Display  " + displayName);
+        // Shown as written, on one line: the name is never read as markup.
+        QVERIFY(display->sizeHint().height() < 2 * display->fontMetrics().height());
+        delete dialog;
     }
 
     void RemoteCursorPictureKeepsItsColouringsAndHotSpot() {
