@@ -59,6 +59,11 @@ void MainWindow::BuildSessionMenu() {
         threads->addAction(item);
         connect(item, &QAction::triggered, this, [this, limit] { ChooseThreadLimit(limit); });
     }
+    m_fullScreenMenu = new QMenuBar(this);
+    m_fullScreenMenu->setObjectName("fullScreenMenu");
+    m_fullScreenMenu->setNativeMenuBar(false);
+    m_fullScreenMenu->addMenu(menu);
+    m_fullScreenMenu->hide();
 }
 
 void MainWindow::ChooseThreadLimit(int limit) {
@@ -115,6 +120,7 @@ void MainWindow::ToggleFullScreen() {
     if (m_fullScreenShown) {
         m_fullScreenShown = false;
         m_menuReveal.stop();
+        m_fullScreenMenu->hide();
         setWindowFlags(windowFlags() & ~Qt::FramelessWindowHint);
         menuBar()->show();
         m_view->SetFullScreenShown(false);
@@ -153,12 +159,20 @@ void MainWindow::RevealMenuInFullScreen() {
     if (!m_fullScreenShown) return;
     const QPoint pointer = mapFromGlobal(QCursor::pos());
     const bool inside = rect().contains(pointer);
-    if (!menuBar()->isVisible()) {
-        if (inside && pointer.y() <= 1) menuBar()->show();
+    if (!m_fullScreenMenu->isVisible()) {
+        if (inside && pointer.y() <= 1) {
+            m_fullScreenMenu->raise();
+            m_fullScreenMenu->show();
+        }
     } else if (QApplication::activePopupWidget() == nullptr &&
-               (!inside || pointer.y() > menuBar()->height() + 8)) {
-        menuBar()->hide();
+               (!inside || pointer.y() > m_fullScreenMenu->height() + 8)) {
+        m_fullScreenMenu->hide();
     }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    m_fullScreenMenu->setGeometry(0, 0, width(), m_fullScreenMenu->sizeHint().height());
 }
 
 void MainWindow::OpenExitDialog() {

@@ -348,6 +348,53 @@ private slots:
         delete dialog;
     }
 
+    void FullScreenMenuFloatsOverThePicture() {
+        FrameBuffer buffer;
+        QVERIFY(buffer.CreateWorkBitmap(300, 200, 24, true));
+        FillPattern(buffer);
+        FakeCommands commands;
+        commands.facts.fullScreenSession = true;
+        MainWindow window(buffer, commands);
+        window.ShowForSession();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.FullScreenShown());
+        FrameView* view = window.View();
+        const QRect viewGeometry = view->geometry();
+        QCOMPARE(view->viewport()->mapTo(&window, QPoint(0, 0)), QPoint(0, 0));
+        auto shownMenu = [&window]() -> QMenuBar* {
+            for (QMenuBar* bar : window.findChildren<QMenuBar*>()) {
+                if (bar->isVisible()) return bar;
+            }
+            return nullptr;
+        };
+        QVERIFY(!shownMenu());
+
+        // The pointer rests at the top edge: the menu slides down.
+        QCursor::setPos(window.mapToGlobal(QPoint(40, 0)));
+        QTRY_VERIFY(shownMenu());
+        QMenuBar* menu = shownMenu();
+        QCOMPARE(view->geometry(), viewGeometry);
+        QCOMPARE(view->viewport()->mapTo(&window, QPoint(0, 0)), QPoint(0, 0));
+        QVERIFY(menu->height() > 0);
+        QCOMPARE(menu->geometry(), QRect(0, 0, window.width(), menu->height()));
+        // The menu is what the top rows show, and the picture below it has not moved: window
+        // position (x, y) still shows remote pixel (x, y).
+        QCOMPARE(window.childAt(QPoint(40, menu->height() / 2)), menu);
+        const QImage shown = window.grab().toImage();
+        for (const QPoint p : {QPoint(20, menu->height() + 2), QPoint(299, 199)}) {
+            QCOMPARE(shown.pixel(p) | 0xFF000000u, PatternAt(24, p.x(), p.y()));
+        }
+
+        // The pointer moves down into the picture: the menu goes away again.
+        QCursor::setPos(window.mapToGlobal(QPoint(40, 150)));
+        QTRY_VERIFY(!shownMenu());
+        QCOMPARE(view->geometry(), viewGeometry);
+        // Leaving full screen brings the window's own menu bar back, above the picture.
+        window.ToggleFullScreen();
+        QCOMPARE(shownMenu(), window.menuBar());
+        QCOMPARE(view->geometry().top(), window.menuBar()->geometry().bottom() + 1);
+    }
+
     void RemoteCursorPictureKeepsItsColouringsAndHotSpot() {
         CursorImage image;
         image.kind = CursorImage::Kind::Picture;
