@@ -19,6 +19,7 @@ namespace corvane {
 struct SessionFacts {
     std::string user;           // the login name ("demo" in demonstration mode)
     std::string remoteHost;     // the server's address as dialled
+    std::string displayName;    // the server's display name from the connection settings
     int sessionId = 0;
     bool collaborating = false;  // joined by number
     bool sharedSession = false;  // a "Joint Desk " session

@@ -24,6 +24,7 @@ void CDisplayClientApp::PublishFacts() {
     facts.demoMode = m_settings.demoMode != 0;
     facts.user = facts.demoMode ? "demo" : m_settings.deviceUserName;
     facts.remoteHost = m_settings.displayServerAddress;
+    facts.displayName = m_settings.displayServerName;
     facts.sessionId = m_iSessionID;
     facts.collaborating = m_collaborationFlag != 0;
     const char* banner = reinterpret_cast<const char*>(&m_minit[InitRecordLayout::kBanner]);

@@ -187,9 +187,40 @@ void FrameView::paintEvent(QPaintEvent* event) {
 }
 
 void FrameView::StartRectangleCopy() {
+    if (!m_copyActive) RememberCursor();
     m_copyActive = true;
     m_copyDragging = false;
+    SetCopyCursor();
+}
+
+void FrameView::RememberCursor() {
+    m_cursorAfterCopy.reset();
+    if (viewport()->testAttribute(Qt::WA_SetCursor)) m_cursorAfterCopy = viewport()->cursor();
+}
+
+void FrameView::SetCopyCursor() {
+    m_settingCopyCursor = true;
     viewport()->setCursor(Qt::CrossCursor);
+    m_settingCopyCursor = false;
+}
+
+void FrameView::RestoreCursor() {
+    if (m_cursorAfterCopy) {
+        viewport()->setCursor(*m_cursorAfterCopy);
+    } else {
+        viewport()->unsetCursor();
+    }
+    m_cursorAfterCopy.reset();
+}
+
+bool FrameView::viewportEvent(QEvent* event) {
+    // The server's shape set on the viewport during a copy is the one to show afterwards;
+    // until then the cross stays.
+    if (event->type() == QEvent::CursorChange && m_copyActive && !m_settingCopyCursor) {
+        RememberCursor();
+        SetCopyCursor();
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void FrameView::mousePressEvent(QMouseEvent* event) {
@@ -216,7 +247,7 @@ void FrameView::mouseReleaseEvent(QMouseEvent* event) {
         m_current = event->position().toPoint();
         m_copyActive = false;
         m_copyDragging = false;
-        viewport()->unsetCursor();
+        RestoreCursor();
         // The band itself is not part of the picture: it starts one pixel inside.
         const QRect band = QRect(m_anchor, m_current).normalized();
         CopyRectangle(QRect(band.topLeft() + QPoint(1, 1), band.bottomRight()));

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QCursor>
 #include <QList>
 #include <QPoint>
 #include <QRegion>
 #include <QRgb>
 #include <atomic>
+#include <optional>
 
 #include "display/frame_buffer.h"
 
@@ -32,7 +34,9 @@ public:
     void SetDebugDrawingRect(bool on) { m_debugDrawingRect = on; }
 
     // "Copy Rectangle...": the next drag of the left button marks an area that goes to the
-    // clipboard as a picture; pointer events meanwhile stay local.
+    // clipboard as a picture; pointer events meanwhile stay local. The viewport shows a cross
+    // until the drag ends, then the server's cursor again (the latest one, should the server
+    // have changed its shape meanwhile).
     void StartRectangleCopy();
     [[nodiscard]] bool CopyActive() const { return m_copyActive; }
     // Set once a rectangle went to the clipboard.
@@ -52,6 +56,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -60,6 +65,9 @@ private:
     void UpdateScrollBars();
     void ScrollAction(Qt::Orientation orientation, int action);
     void CopyRectangle(QRect area);
+    void RememberCursor();
+    void SetCopyCursor();
+    void RestoreCursor();
 
     FrameBuffer& m_frameBuffer;
     QList<QRgb> m_colourTable;  // reused by every paint of a depth-8 session
@@ -70,6 +78,9 @@ private:
     bool m_rectCopied = false;
     QPoint m_anchor;
     QPoint m_current;
+    // The cursor the viewport had before the copy started; none when it had no cursor of its own.
+    std::optional<QCursor> m_cursorAfterCopy;
+    bool m_settingCopyCursor = false;
     std::atomic<long> m_paints{0};
     bool m_recordPainted = false;
     QRegion m_painted;  // frame-buffer coordinates

@@ -131,7 +131,9 @@ void ShowFunctionKeyHelp(QWidget* parent, bool collaborator, int sessionId, cons
     session->addWidget(sessionField);
     session->addStretch();
     column->addLayout(session);
-    auto* display = new QLabel(QString("Display  %1").arg(displayName), dialog);
+    // The name comes from the connection file: shown as it is, never as markup.
+    auto* display = new QLabel("Display  " + displayName, dialog);
+    display->setTextFormat(Qt::PlainText);
     display->setObjectName("display");
     column->addWidget(display);
     column->addWidget(new QLabel("Function Keys", dialog));

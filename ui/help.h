@@ -29,8 +29,9 @@ void SetHelpInstallPath(const std::string& installPath);
 void OpenHelpTopic(int topic);
 
 // The function-key help dialog, modeless, for the originator of a session or for a user who
-// joined it. One at a time: asking again brings the open one to the front.
-void ShowFunctionKeyHelp(QWidget* parent, bool collaborator, int sessionId = 0,
-                         const QString& displayName = {});
+// joined it, naming the session and its server's display name. One at a time: asking again
+// brings the open one to the front.
+void ShowFunctionKeyHelp(QWidget* parent, bool collaborator, int sessionId,
+                         const QString& displayName);
 
 }  // namespace corvane

@@ -39,7 +39,10 @@ MainWindow::MainWindow(FrameBuffer& frameBuffer, SessionCommands& commands, QWid
 void MainWindow::BuildSessionMenu() {
     QMenu* menu = menuBar()->addMenu("&Session");
     menu->addAction("Copy Rectangle...", this, [this] { m_view->StartRectangleCopy(); });
-    menu->addAction("Help...", this, [this] { ShowFunctionKeyHelp(this, m_facts.collaborating, m_facts.sessionId); });
+    menu->addAction("Help...", this, [this] {
+        ShowFunctionKeyHelp(this, m_facts.collaborating, m_facts.sessionId,
+                            QString::fromStdString(m_facts.displayName));
+    });
     menu->addAction("Save .zrp File...", this, [this] { SaveConnectionFile(); });
     if (m_facts.fullScreenSession) menu->addAction("Toggle Full Screen", this, [this] { ToggleFullScreen(); });
     if (m_facts.keyMapAvailable) {
@@ -56,6 +59,11 @@ void MainWindow::BuildSessionMenu() {
         threads->addAction(item);
         connect(item, &QAction::triggered, this, [this, limit] { ChooseThreadLimit(limit); });
     }
+    m_fullScreenMenu = new QMenuBar(this);
+    m_fullScreenMenu->setObjectName("fullScreenMenu");
+    m_fullScreenMenu->setNativeMenuBar(false);
+    m_fullScreenMenu->addMenu(menu);
+    m_fullScreenMenu->hide();
 }
 
 void MainWindow::ChooseThreadLimit(int limit) {
@@ -112,6 +120,7 @@ void MainWindow::ToggleFullScreen() {
     if (m_fullScreenShown) {
         m_fullScreenShown = false;
         m_menuReveal.stop();
+        m_fullScreenMenu->hide();
         setWindowFlags(windowFlags() & ~Qt::FramelessWindowHint);
         menuBar()->show();
         m_view->SetFullScreenShown(false);
@@ -150,12 +159,20 @@ void MainWindow::RevealMenuInFullScreen() {
     if (!m_fullScreenShown) return;
     const QPoint pointer = mapFromGlobal(QCursor::pos());
     const bool inside = rect().contains(pointer);
-    if (!menuBar()->isVisible()) {
-        if (inside && pointer.y() <= 1) menuBar()->show();
+    if (!m_fullScreenMenu->isVisible()) {
+        if (inside && pointer.y() <= 1) {
+            m_fullScreenMenu->raise();
+            m_fullScreenMenu->show();
+        }
     } else if (QApplication::activePopupWidget() == nullptr &&
-               (!inside || pointer.y() > menuBar()->height() + 8)) {
-        menuBar()->hide();
+               (!inside || pointer.y() > m_fullScreenMenu->height() + 8)) {
+        m_fullScreenMenu->hide();
     }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    m_fullScreenMenu->setGeometry(0, 0, width(), m_fullScreenMenu->sizeHint().height());
 }
 
 void MainWindow::OpenExitDialog() {

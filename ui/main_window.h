@@ -11,6 +11,7 @@
 #include "ui/frame_view.h"
 
 class QAction;
+class QMenuBar;
 
 namespace corvane {
 
@@ -42,6 +43,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // The session and the menu bar: the most a framed window ever needs.
@@ -55,6 +57,10 @@ private:
     SessionCommands& m_commands;
     SessionFacts m_facts;
     FrameView* m_view = nullptr;
+    // The Session menu of full screen: it slides down over the picture, which stays where it
+    // is, so a window position names the same remote pixel with the menu shown or not. (The
+    // framed window's menu bar, part of the layout, would push the view down.)
+    QMenuBar* m_fullScreenMenu = nullptr;
     QRect m_windowGeometry;  // where the framed window stood before full screen
     QTimer m_menuReveal;     // in full screen: shows the menu bar while the pointer is at the top
     bool m_fullScreenShown = false;

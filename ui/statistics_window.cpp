@@ -1,5 +1,6 @@
 #include "ui/statistics_window.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -7,6 +8,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -16,6 +18,7 @@
 #include <ctime>
 
 #include "config/log.h"
+#include "ui/main_window.h"
 #include "ui/status_texts.h"
 
 namespace corvane {
@@ -130,10 +133,8 @@ StatisticsWindow::StatisticsWindow(SessionCommands& commands, QWidget* parent)
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("ok");
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] {
-        hide();
-        ReturnFocus();
-    });
+    // OK, the close box and Escape only hide the window: it lives as long as the session.
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     m_lamps = new ActivityLamps(this);
     auto* throughput = new QGroupBox("Throughput", this);
@@ -167,11 +168,16 @@ StatisticsWindow::~StatisticsWindow() {
 
 void StatisticsWindow::ShowStatistics() {
     adjustSize();
-    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    QWidget* main = MainWindowOf();
+    QScreen* screen = main ? main->screen() : QGuiApplication::primaryScreen();
     if (screen) {
         const QRect area = screen->availableGeometry();
-        const QSize size = frameGeometry().size().boundedTo(area.size());
-        move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+        // The frame, when the window was shown before, counts towards what must fit.
+        const QSize frame = frameGeometry().size() - size();
+        resize(size().boundedTo(area.size() - frame));
+        const QSize outer = size() + frame;
+        move(area.x() + (area.width() - outer.width()) / 2,
+             area.y() + (area.height() - outer.height()) / 2);
     }
     show();
     raise();
@@ -207,14 +213,20 @@ void StatisticsWindow::ShowThroughput() {
     m_average->setText(Text(ThroughputText(CorrectedAverage(m_rates.mean), megabytes)));
 }
 
-void StatisticsWindow::ReturnFocus() {
-    if (QWidget* main = parentWidget()) main->activateWindow();
+QWidget* StatisticsWindow::MainWindowOf() const {
+    if (QWidget* parent = parentWidget()) return parent->window();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (qobject_cast<MainWindow*>(window)) return window;
+    }
+    return nullptr;
 }
 
-void StatisticsWindow::done(int result) {
-    // The close box and Escape only hide the window; it lives as long as the session.
-    QDialog::done(result);
-    ReturnFocus();
+void StatisticsWindow::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    // A minimised or closing client keeps its windows where they are.
+    QWidget* main = MainWindowOf();
+    if (event->spontaneous() || !main || !main->isVisible() || main->isMinimized()) return;
+    main->activateWindow();
 }
 
 }  // namespace corvane

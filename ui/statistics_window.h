@@ -24,16 +24,22 @@ public:
     StatisticsWindow(SessionCommands& commands, QWidget* parent = nullptr);
     ~StatisticsWindow() override;
 
-    // Centres the window in the work area and brings it to the front.
+    // Centres the window in the work area of the main window's screen (clipped to it) and
+    // brings it to the front. Hiding it, by OK, the close box or Escape, gives the keyboard
+    // back to the main window.
     void ShowStatistics();
 
     // One timer tick: times, lamps and throughput. Public so tests need not wait.
     void Refresh();
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void ShowThroughput();
-    void ReturnFocus();
-    void done(int result) override;
+    // The window the statistics belong to: the parent when there is one, else the client's
+    // main window (the statistics window is created as a window of its own).
+    [[nodiscard]] QWidget* MainWindowOf() const;
 
     SessionCommands& m_commands;
     SessionFacts m_facts;

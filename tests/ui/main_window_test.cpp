@@ -1,7 +1,10 @@
 // The main window's arithmetic and behaviour: scrolling, sizing, full screen, the monitor
-// model, the thread items, painting from the frame buffer and the remote cursor.
+// model, the thread items, painting from the frame buffer, the remote cursor, the rectangle
+// copy and the Session menu's help.
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QtTest>
@@ -55,6 +58,31 @@ QRgb PatternAt(int depth, int x, int y) {
         }
         default: return qRgb((x ^ y) & 0xFF, y & 0xFF, x & 0xFF);
     }
+}
+
+// A server shape as the client builds it: a picture with its hot spot.
+QCursor ServerPicture(QRgb colour, int hotX) {
+    CursorImage image;
+    image.kind = CursorImage::Kind::Picture;
+    image.width = 4;
+    image.height = 2;
+    image.hotX = hotX;
+    image.normal.assign(8, colour);
+    image.reversed.assign(8, colour);
+    return CursorFromImage(image, 1);
+}
+
+bool SameCursor(const QCursor& a, const QCursor& b) {
+    if (a.shape() != b.shape()) return false;
+    if (a.shape() != Qt::BitmapCursor) return true;
+    return a.hotSpot() == b.hotSpot() && a.pixmap().toImage() == b.pixmap().toImage();
+}
+
+QAction* MenuItem(MainWindow& window, const QString& text) {
+    for (QAction* item : window.findChildren<QAction*>()) {
+        if (item->text() == text) return item;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -247,6 +275,124 @@ private slots:
         for (const QPoint p : {QPoint(0, 0), QPoint(5, 60), QPoint(shown.width() - 1, shown.height() - 1)}) {
             QCOMPARE(shown.pixel(p) | 0xFF000000u, PatternAt(depth, p.x() + scroll.x(), p.y() + scroll.y()));
         }
+    }
+
+    void CopyRectangleGivesTheServerCursorBack_data() {
+        QTest::addColumn<QString>("before");  // the viewport's cursor when the copy starts
+        QTest::addColumn<QString>("during");  // what the server sets while the band is dragged
+        QTest::addColumn<QString>("after");   // what the viewport must show once it is done
+        QTest::newRow("server picture") << "picture" << "" << "picture";
+        QTest::newRow("standard shape") << "ibeam" << "" << "ibeam";
+        QTest::newRow("new shape during the copy") << "picture" << "other picture" << "other picture";
+        QTest::newRow("standard shape during the copy") << "picture" << "ibeam" << "ibeam";
+        QTest::newRow("no cursor of its own") << "" << "" << "";
+    }
+    void CopyRectangleGivesTheServerCursorBack() {
+        QFETCH(QString, before);
+        QFETCH(QString, during);
+        QFETCH(QString, after);
+        auto cursorFor = [](const QString& name) {
+            if (name == "picture") return ServerPicture(qRgb(200, 0, 0), 1);
+            if (name == "other picture") return ServerPicture(qRgb(0, 0, 200), 3);
+            return QCursor(Qt::IBeamCursor);
+        };
+        FrameBuffer buffer;
+        QVERIFY(buffer.CreateWorkBitmap(120, 90, 24, true));
+        FrameView view(buffer);
+        view.resize(120, 90);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QWidget* viewport = view.viewport();
+        if (!before.isEmpty()) viewport->setCursor(cursorFor(before));
+
+        view.StartRectangleCopy();
+        QCOMPARE(viewport->cursor().shape(), Qt::CrossCursor);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(10, 10));
+        if (!during.isEmpty()) {
+            viewport->setCursor(cursorFor(during));
+            // The band is still being dragged: the cross stays.
+            QCOMPARE(viewport->cursor().shape(), Qt::CrossCursor);
+        }
+        QTest::mouseMove(viewport, QPoint(40, 30));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(40, 30));
+        QVERIFY(!view.CopyActive());
+        QVERIFY(view.RectangleCopied());
+
+        QCOMPARE(viewport->testAttribute(Qt::WA_SetCursor), !after.isEmpty());
+        if (!after.isEmpty()) QVERIFY(SameCursor(viewport->cursor(), cursorFor(after)));
+    }
+
+    void HelpNamesTheSessionAndItsDisplay_data() {
+        QTest::addColumn<QString>("displayName");
+        QTest::newRow("plain name") << "Render1";
+        QTest::newRow("a name that looks like markup") << "<br><br><b>Render1</b>";
+    }
+    void HelpNamesTheSessionAndItsDisplay() {
+        QFETCH(QString, displayName);
+        FrameBuffer buffer;
+        QVERIFY(buffer.CreateWorkBitmap(64, 64, 24, true));
+        FakeCommands commands;
+        commands.facts.sessionId = 4711;
+        commands.facts.displayName = displayName.toStdString();
+        MainWindow window(buffer, commands);
+        QAction* help = MenuItem(window, "Help...");
+        QVERIFY(help);
+        help->trigger();
+        auto* dialog = window.findChild<QDialog*>();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->findChild<QLabel*>("sessionId")->text(), QString("4711"));
+        auto* display = dialog->findChild<QLabel*>("display");
+        QCOMPARE(display->text(), "Display  " + displayName);
+        // Shown as written, on one line: the name is never read as markup.
+        QVERIFY(display->sizeHint().height() < 2 * display->fontMetrics().height());
+        delete dialog;
+    }
+
+    void FullScreenMenuFloatsOverThePicture() {
+        FrameBuffer buffer;
+        QVERIFY(buffer.CreateWorkBitmap(300, 200, 24, true));
+        FillPattern(buffer);
+        FakeCommands commands;
+        commands.facts.fullScreenSession = true;
+        MainWindow window(buffer, commands);
+        window.ShowForSession();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.FullScreenShown());
+        FrameView* view = window.View();
+        const QRect viewGeometry = view->geometry();
+        QCOMPARE(view->viewport()->mapTo(&window, QPoint(0, 0)), QPoint(0, 0));
+        auto shownMenu = [&window]() -> QMenuBar* {
+            for (QMenuBar* bar : window.findChildren<QMenuBar*>()) {
+                if (bar->isVisible()) return bar;
+            }
+            return nullptr;
+        };
+        QVERIFY(!shownMenu());
+
+        // The pointer rests at the top edge: the menu slides down.
+        QCursor::setPos(window.mapToGlobal(QPoint(40, 0)));
+        QTRY_VERIFY(shownMenu());
+        QMenuBar* menu = shownMenu();
+        QCOMPARE(view->geometry(), viewGeometry);
+        QCOMPARE(view->viewport()->mapTo(&window, QPoint(0, 0)), QPoint(0, 0));
+        QVERIFY(menu->height() > 0);
+        QCOMPARE(menu->geometry(), QRect(0, 0, window.width(), menu->height()));
+        // The menu is what the top rows show, and the picture below it has not moved: window
+        // position (x, y) still shows remote pixel (x, y).
+        QCOMPARE(window.childAt(QPoint(40, menu->height() / 2)), menu);
+        const QImage shown = window.grab().toImage();
+        for (const QPoint p : {QPoint(20, menu->height() + 2), QPoint(299, 199)}) {
+            QCOMPARE(shown.pixel(p) | 0xFF000000u, PatternAt(24, p.x(), p.y()));
+        }
+
+        // The pointer moves down into the picture: the menu goes away again.
+        QCursor::setPos(window.mapToGlobal(QPoint(40, 150)));
+        QTRY_VERIFY(!shownMenu());
+        QCOMPARE(view->geometry(), viewGeometry);
+        // Leaving full screen brings the window's own menu bar back, above the picture.
+        window.ToggleFullScreen();
+        QCOMPARE(shownMenu(), window.menuBar());
+        QCOMPARE(view->geometry().top(), window.menuBar()->geometry().bottom() + 1);
     }
 
     void RemoteCursorPictureKeepsItsColouringsAndHotSpot() {
