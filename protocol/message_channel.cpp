@@ -40,6 +40,11 @@ MessageChannel::~MessageChannel() {
     if (m_inflaterReady) inflateEnd(&m_inflater);
 }
 
+void MessageChannel::CloseSocket() {
+    const int socket = TakeSocket();
+    if (socket >= 0) (void)m_stream.Close(socket);
+}
+
 bool MessageChannel::AllocateBuffers(int width, int height, int depth) {
     size_t size = MessageBufferSize(width, height, depth);
     if (size <= m_bufferSize) return true;

@@ -47,6 +47,9 @@ public:
     // receive thread and the shut-down end the session at the same moment, only one of them
     // gets it, so a descriptor is never closed twice. -1 when none was set.
     [[nodiscard]] int TakeSocket() { return m_socket.exchange(-1); }
+    // Takes the socket and closes it (shut down, then closed once no call is inside it);
+    // nothing when another caller took it first. Any thread.
+    void CloseSocket();
 
     // The connection's server code (clear text); it modifies the payload key. Set before
     // the connection is used.

@@ -246,6 +246,7 @@ void StreamConnection::SetSocketBlocking(int socket, bool blocking) {
 }
 
 int StreamConnection::Close(int socket) {
+    ++m_closes;
     {
         std::lock_guard lock(m_callMutex);
         m_closed = true;

@@ -88,6 +88,8 @@ class StreamConnection {
 
     // Shuts the socket down (waking a reader blocked on it) and closes it. Returns 0.
     int Close(int socket);
+    // How many times Close has run (for tests).
+    [[nodiscard]] int Closes() const { return m_closes.load(); }
 
     // Sets SO_RCVBUF and SO_SNDBUF to 8192 and logs the sizes read back.
     void SetSocketBuffers(int socket);
@@ -159,6 +161,7 @@ class StreamConnection {
     int m_activeCalls = 0;  // under m_callMutex
     bool m_closed = false;  // under m_callMutex
     std::atomic<bool> m_closing{false};
+    std::atomic<int> m_closes{0};
 };
 
 }  // namespace corvane

@@ -229,9 +229,9 @@ void CDisplayClientApp::StartExitTimer() {
 }
 
 void CDisplayClientApp::CloseSocket() {
-    // Whoever takes the socket closes it; the others find nothing left to close.
-    const int socket = m_channel.TakeSocket();
-    if (socket >= 0) (void)m_stream.Close(socket);
+    // The receive thread, the shut-down and the destructor may all get here at once: only the
+    // one that takes the socket closes it.
+    m_channel.CloseSocket();
 }
 
 void CDisplayClientApp::FrameDrawn() {

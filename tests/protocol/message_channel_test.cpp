@@ -311,6 +311,26 @@ TEST_F(MessageChannelTest, JpegImageFramesComeAsTheyAreForTheDisplayCode) {
     EXPECT_EQ(m_frame.type, ZRPPROTOCOL_MH_MESSBELL);
 }
 
+TEST_F(MessageChannelTest, ASocketEndedFromManyThreadsAtOnceIsClosedOnce) {
+    // The receive thread, the shut-down and the destructor all end the session at once.
+    for (int round = 0; round < 50; ++round) {
+        int fds[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        StreamConnection stream;
+        MessageChannel channel(stream);
+        channel.SetSocket(fds[0]);
+        std::vector<std::thread> enders;
+        for (int t = 0; t < 3; ++t) enders.emplace_back([&channel] { channel.CloseSocket(); });
+        for (auto& t : enders) t.join();
+        EXPECT_EQ(stream.Closes(), 1) << "round " << round;
+        EXPECT_EQ(channel.Socket(), -1);
+        // The peer sees the end: the descriptor was shut down and closed.
+        char byte = 0;
+        EXPECT_EQ(read(fds[1], &byte, 1), 0);
+        close(fds[1]);
+    }
+}
+
 TEST_F(MessageChannelTest, InitMessageOnTheWire) {
     std::vector<uint8_t> record(kInitRecordSize, 0);
     StoreField<uint16_t>(record.data(), InitRecordLayout::kWidth, 1280);

@@ -2,6 +2,8 @@
 // the server's orders, reconnection, and the pixels of the first picture.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "end_to_end_fixture.h"
 #include "png_reader.h"
 #include "tools/testserver/desktop.h"
@@ -145,6 +147,35 @@ TEST_F(EndToEndTest, ReconnectsWhenAllowedAndDrawsAgain) {
     size_t starts = 0;
     for (size_t at = server.find("session start"); at != std::string::npos; at = server.find("session start", at + 1)) ++starts;
     EXPECT_EQ(starts, 2u) << server;
+}
+
+TEST_F(EndToEndTest, ASecondDropEndsTheSessionUnlessReconnectionIsAllowedAgain) {
+    // The first session allows reconnection and is dropped; the second is dropped too, and
+    // nobody allowed it again.
+    ASSERT_TRUE(StartServer({"--frames", "100", "--frame-interval", "20", "--scenario",
+                             Scenario("after-frames 1 sctl 5019\nafter-frames 3 drop\nafter-frames 5 drop\n")},
+                            false));
+    const auto started = std::chrono::steady_clock::now();
+    ClientRun run = RunClient({"--exit-after", "30"}, ConnectionFile());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15)) << run.log;
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    size_t retries = 0;
+    for (size_t at = run.log.find("Retry worked"); at != std::string::npos; at = run.log.find("Retry worked", at + 1)) {
+        ++retries;
+    }
+    EXPECT_EQ(retries, 1u) << run.log;
+    EXPECT_FALSE(Contains(run.log, "Ending the session after 30")) << run.log;
+}
+
+TEST_F(EndToEndTest, AReconnectionThatCannotConnectSaysInvalidDataAndEnds) {
+    // The server takes one connection only: the reconnection finds nobody listening.
+    ASSERT_TRUE(StartServer({"--frames", "100", "--frame-interval", "20", "--scenario",
+                             Scenario("after-frames 1 sctl 5019\nafter-frames 3 drop\n")}));
+    ClientRun run = RunClient({"--exit-after", "30"}, ConnectionFile());
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_TRUE(Contains(run.log, "Return from cnctConnect = -1")) << run.log;
+    EXPECT_TRUE(Contains(run.log, "Error: Read wrong amount of data from server: -1")) << run.log;
+    EXPECT_FALSE(Contains(run.log, "Ending the session after 30")) << run.log;
 }
 
 TEST_F(EndToEndTest, FrameOfTwelveBytesEndsTheSessionCleanly) {
