@@ -77,6 +77,7 @@ public:
     [[nodiscard]] uint8_t* ScreenRow(int y);
     [[nodiscard]] const uint8_t* ScreenRow(int y) const;
     [[nodiscard]] uint8_t* Pixels() { return m_pixels.get(); }
+    [[nodiscard]] const uint8_t* Pixels() const { return m_pixels.get(); }
 
     // The frame-buffer lock.
     [[nodiscard]] std::mutex& Mutex() const { return m_mutex; }

@@ -25,65 +25,6 @@ constexpr int kDisconnectTopic = 10414;
 
 enum Choice { kCancel = 0, kExit, kDisconnect };
 
-// Dims the picture by blacking out every third pixel, and puts it back. Only pixels that
-// still hold the dimming value are put back: the server keeps drawing while the dialog is
-// open, and what it drew meanwhile is newer than the saved copy.
-class PictureDimmer {
-public:
-    explicit PictureDimmer(FrameBuffer& frameBuffer) : m_frameBuffer(frameBuffer) {
-        std::lock_guard lock(m_frameBuffer.Mutex());
-        if (!m_frameBuffer.Valid() || m_frameBuffer.BytesPerPixel() == 0) return;
-        m_pixels = m_frameBuffer.Pixels();
-        m_width = m_frameBuffer.Width();
-        m_height = m_frameBuffer.Height();
-        m_stride = m_frameBuffer.Stride();
-        m_bytesPerPixel = m_frameBuffer.BytesPerPixel();
-        m_copy.assign(m_pixels, m_pixels + m_stride * static_cast<size_t>(m_height));
-        // Palette index 1 in colour-table sessions, black in the others.
-        std::memset(m_dim, 0, sizeof m_dim);
-        if (m_bytesPerPixel == 1) m_dim[0] = 1;
-        ForEachDimmedPixel([this](size_t offset) { std::memcpy(m_pixels + offset, m_dim, m_bytesPerPixel); });
-    }
-
-    void Restore() {
-        std::lock_guard lock(m_frameBuffer.Mutex());
-        if (m_copy.empty() || !SameBuffer()) return;  // re-created meanwhile: nothing of ours is left
-        ForEachDimmedPixel([this](size_t offset) {
-            if (std::memcmp(m_pixels + offset, m_dim, m_bytesPerPixel) == 0) {
-                std::memcpy(m_pixels + offset, m_copy.data() + offset, m_bytesPerPixel);
-            }
-        });
-        m_copy.clear();
-    }
-
-private:
-    // Pixels 0, 3, 6, ... counted along the rows in memory order.
-    template <typename Action>
-    void ForEachDimmedPixel(Action action) const {
-        const size_t count = static_cast<size_t>(m_width) * static_cast<size_t>(m_height);
-        for (size_t i = 0; i < count; i += 3) {
-            const size_t row = i / static_cast<size_t>(m_width);
-            const size_t column = i % static_cast<size_t>(m_width);
-            action(row * m_stride + column * static_cast<size_t>(m_bytesPerPixel));
-        }
-    }
-
-    bool SameBuffer() const {
-        return m_frameBuffer.Pixels() == m_pixels && m_frameBuffer.Width() == m_width &&
-               m_frameBuffer.Height() == m_height && m_frameBuffer.Stride() == m_stride &&
-               m_frameBuffer.BytesPerPixel() == m_bytesPerPixel;
-    }
-
-    FrameBuffer& m_frameBuffer;
-    uint8_t* m_pixels = nullptr;
-    int m_width = 0;
-    int m_height = 0;
-    size_t m_stride = 0;
-    int m_bytesPerPixel = 0;
-    uint8_t m_dim[4];
-    std::vector<uint8_t> m_copy;
-};
-
 class ExitDialog : public QDialog {
 public:
     ExitDialog(const SessionFacts& facts, QWidget* parent) : QDialog(parent) {
@@ -165,15 +106,14 @@ void RunRequest(SessionCommands& commands, bool disconnect) {
 
 }  // namespace
 
-void RunExitDialog(QWidget* mainWindow, FrameBuffer& frameBuffer, SessionCommands& commands,
-                   const std::function<void()>& repaintAll, const std::function<void(bool)>& setDialogOpen) {
+void RunExitDialog(QWidget* mainWindow, SessionCommands& commands, const std::function<void(bool)>& setDimmed,
+                   const std::function<void(bool)>& setDialogOpen) {
     static bool running = false;
     if (running) return;
     running = true;
 
     setDialogOpen(true);
-    PictureDimmer dimmer(frameBuffer);
-    repaintAll();
+    setDimmed(true);
 
     int choice = kCancel;
     {
@@ -181,8 +121,7 @@ void RunExitDialog(QWidget* mainWindow, FrameBuffer& frameBuffer, SessionCommand
         choice = dialog.exec();
     }
     if (choice == kCancel) {
-        dimmer.Restore();
-        repaintAll();
+        setDimmed(false);
         setDialogOpen(false);
         if (mainWindow) mainWindow->activateWindow();
     } else {

@@ -13,16 +13,20 @@
 
 #include "config/log.h"
 #include "ui/window_geometry.h"
+#include "ui/frame_painter.h"
 
 namespace corvane {
 namespace {
 
-QImage::Format FormatForBytesPerPixel(int bytesPerPixel) {
-    switch (bytesPerPixel) {
-        case 1: return QImage::Format_Indexed8;
-        case 2: return QImage::Format_RGB555;
-        default: return QImage::Format_RGB32;
-    }
+// Every third pixel of each row dark, the pattern moving one pixel a row.
+const QBrush& DimmingBrush() {
+    static const QBrush brush = [] {
+        QImage tile(3, 3, QImage::Format_ARGB32_Premultiplied);
+        tile.fill(Qt::transparent);
+        for (int row = 0; row < 3; ++row) tile.setPixel(row, row, qRgb(0, 0, 0));
+        return QBrush(tile);
+    }();
+    return brush;
 }
 
 ScrollRequest RequestForAction(Qt::Orientation orientation, int action) {
@@ -61,7 +65,15 @@ FrameView::FrameView(FrameBuffer& frameBuffer, QWidget* parent)
     UpdateScrollBars();
 }
 
-QSize FrameView::SessionSize() const { return {m_frameBuffer.Width(), m_frameBuffer.SessionHeight()}; }
+QSize FrameView::SessionSize() const {
+    const FrameGeometry geometry = m_frameBuffer.Geometry();
+    return {geometry.width, geometry.sessionHeight};
+}
+
+void FrameView::SetDimmed(bool dimmed) {
+    m_dimmed = dimmed;
+    viewport()->update();
+}
 
 QPoint FrameView::ScrollPosition() const {
     return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
@@ -135,45 +147,13 @@ void FrameView::scrollContentsBy(int, int) { viewport()->update(); }
 void FrameView::paintEvent(QPaintEvent* event) {
     m_paints.fetch_add(1, std::memory_order_relaxed);
     QPainter painter(viewport());
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
     const QPoint scroll = ScrollPosition();
     const QRegion& region = event->region();
     if (m_recordPainted) m_painted += region.translated(scroll);
-    {
-        std::lock_guard lock(m_frameBuffer.Mutex());
-        if (!m_frameBuffer.Valid()) {
-            for (const QRect& r : region) painter.fillRect(r, Qt::black);
-            return;
-        }
-        const int height = m_frameBuffer.Height();
-        QImage image(m_frameBuffer.Pixels(), m_frameBuffer.Width(), height,
-                     static_cast<qsizetype>(m_frameBuffer.Stride()),
-                     FormatForBytesPerPixel(m_frameBuffer.BytesPerPixel()));
-        if (image.format() == QImage::Format_Indexed8) {
-            m_colourTable.resize(256);
-            const auto& entries = m_frameBuffer.ColourEntries();
-            for (int i = 0; i < 256; ++i) m_colourTable[i] = 0xFF000000u | entries[i];
-            image.setColorTable(m_colourTable);
-        }
-        const QRect session(QPoint(0, 0), SessionSize());
-        for (const QRect& target : region) {
-            const QRect source = target.translated(scroll).intersected(session);
-            if (source.isEmpty()) continue;
-            if (m_frameBuffer.TopDown()) {
-                painter.drawImage(source.topLeft() - scroll, image, source);
-            } else {
-                // Row r of a bottom-up buffer holds screen line height - 1 - r.
-                const QRect rows(source.x(), height - source.y() - source.height(), source.width(),
-                                 source.height());
-                painter.save();
-                painter.setTransform(QTransform(1, 0, 0, -1, -scroll.x(), height - scroll.y()));
-                painter.drawImage(rows.topLeft(), image, rows);
-                painter.restore();
-            }
-        }
-        // Whatever lies beyond the session (a full-screen area larger than it) is black.
-        const QRegion outside = region.subtracted(session.translated(-scroll));
-        for (const QRect& r : outside) painter.fillRect(r, Qt::black);
+    m_painter.Paint(painter, m_frameBuffer, region.translated(scroll), -scroll);
+    if (m_dimmed) {
+        // The session is on hold: every third pixel dark, over what the server draws meanwhile.
+        for (const QRect& r : region) painter.fillRect(r, DimmingBrush());
     }
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (m_copyDragging) {
@@ -260,26 +240,12 @@ void FrameView::mouseReleaseEvent(QMouseEvent* event) {
 void FrameView::CopyRectangle(QRect area) {
     const QRect source = area.translated(ScrollPosition()).intersected(QRect(QPoint(0, 0), SessionSize()));
     if (source.isEmpty()) return;
-    QImage part;
+    QImage part(source.size(), QImage::Format_RGB32);
     {
-        std::lock_guard lock(m_frameBuffer.Mutex());
-        const int height = m_frameBuffer.Height();
-        const QImage frame(m_frameBuffer.Pixels(), m_frameBuffer.Width(), height,
-                           static_cast<qsizetype>(m_frameBuffer.Stride()),
-                           FormatForBytesPerPixel(m_frameBuffer.BytesPerPixel()));
-        const bool topDown = m_frameBuffer.TopDown();
-        part = frame.copy(topDown ? source
-                                  : QRect(source.x(), height - source.y() - source.height(), source.width(),
-                                          source.height()));
-        if (!topDown) part = part.mirrored(false, true);
-        if (part.format() == QImage::Format_Indexed8) {
-            QList<QRgb> table(256);
-            const auto& entries = m_frameBuffer.ColourEntries();
-            for (int i = 0; i < 256; ++i) table[i] = 0xFF000000u | entries[i];
-            part.setColorTable(table);
-        }
+        QPainter painter(&part);
+        m_painter.Paint(painter, m_frameBuffer, QRegion(source), -source.topLeft());
     }
-    QGuiApplication::clipboard()->setImage(part.convertToFormat(QImage::Format_RGB32));
+    QGuiApplication::clipboard()->setImage(part);
     m_rectCopied = true;
     emit rectangleCopied();
 }

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "display/frame_buffer.h"
+#include "ui/frame_painter.h"
 
 namespace corvane {
 
@@ -26,6 +27,11 @@ public:
     void FrameChanged(const QRegion& frameRegion);
     // The geometry of the frame buffer changed (a new work bitmap).
     void FrameResized();
+
+    // While dimmed (the exit dialog is open) the picture is painted with every third pixel
+    // dark; the frame buffer itself is never written.
+    void SetDimmed(bool dimmed);
+    [[nodiscard]] bool Dimmed() const { return m_dimmed; }
 
     // Full screen shows no scroll bars and starts at the top-left corner.
     void SetFullScreenShown(bool fullScreen);
@@ -70,8 +76,9 @@ private:
     void RestoreCursor();
 
     FrameBuffer& m_frameBuffer;
-    QList<QRgb> m_colourTable;  // reused by every paint of a depth-8 session
+    FramePainter m_painter;
     bool m_fullScreen = false;
+    bool m_dimmed = false;
     bool m_debugDrawingRect = false;
     bool m_copyActive = false;
     bool m_copyDragging = false;

@@ -179,7 +179,7 @@ void MainWindow::OpenExitDialog() {
     if (m_exitDialogOpen) return;
     m_exitDialogOpen = true;
     RunExitDialog(
-        this, m_frameBuffer, m_commands, [this] { m_view->viewport()->update(); }, [](bool) {});
+        this, m_commands, [this](bool dimmed) { m_view->SetDimmed(dimmed); }, [](bool) {});
     m_exitDialogOpen = false;
 }
 

@@ -14,6 +14,7 @@
 
 #include "fake_session_commands.h"
 #include "ui/exit_dialog.h"
+#include "ui/frame_view.h"
 #include "ui/help.h"
 #include "ui/progress_window.h"
 #include "ui/session_control_dialog.h"
@@ -56,55 +57,67 @@ class DialogsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void ExitCancelRestoresThePicture_data() {
+    void ExitDialogDimsThePictureWithoutTouchingIt_data() {
         QTest::addColumn<int>("depth");
-        QTest::addColumn<QByteArray>("dim");
-        // 13 pixels a row: the rows are padded, and the every-third count runs across rows.
-        QTest::newRow("8 bit") << 8 << QByteArray("\x01", 1);
-        QTest::newRow("16 bit") << 16 << QByteArray(2, '\0');
-        QTest::newRow("32 bit") << 24 << QByteArray(4, '\0');
-        QTest::newRow("multimode") << 124 << QByteArray(4, '\0');
+        QTest::newRow("8 bit") << 8;
+        QTest::newRow("16 bit") << 16;
+        QTest::newRow("32 bit") << 24;
+        QTest::newRow("multimode") << 124;
     }
-    void ExitCancelRestoresThePicture() {
+    void ExitDialogDimsThePictureWithoutTouchingIt() {
         QFETCH(int, depth);
-        QFETCH(QByteArray, dim);
         FrameBuffer frameBuffer;
         QVERIFY(frameBuffer.CreateWorkBitmap(13, 5, depth, true));
         const size_t size = frameBuffer.Stride() * static_cast<size_t>(frameBuffer.Height());
         for (size_t i = 0; i < size; ++i) frameBuffer.Pixels()[i] = static_cast<uint8_t>(i * 7 + 3);
         const std::vector<uint8_t> before(frameBuffer.Pixels(), frameBuffer.Pixels() + size);
         const int bpp = frameBuffer.BytesPerPixel();
-        auto offsetOf = [&](int pixel) { return (pixel / 13) * frameBuffer.Stride() + (pixel % 13) * bpp; };
+        const size_t redrawn = frameBuffer.Stride() + 3 * static_cast<size_t>(bpp);  // pixel (3, 1)
 
         FakeCommands commands;
-        int repaints = 0;
+        std::vector<bool> dimMarks;
         std::vector<bool> openMarks;
-        bool dimmedWhileOpen = true;
-        bool othersUntouched = true;
-        const int redrawn = 15;  // dimmed, then drawn by the server while the dialog is open
+        bool untouchedWhileOpen = false;
         WhenModal([&](QWidget* dialog) {
-            for (int p = 0; p < 13 * frameBuffer.Height(); ++p) {
-                const uint8_t* pixel = frameBuffer.Pixels() + offsetOf(p);
-                if (p % 3 == 0) {
-                    dimmedWhileOpen &= std::memcmp(pixel, dim.constData(), bpp) == 0;
-                } else {
-                    othersUntouched &= std::memcmp(pixel, before.data() + offsetOf(p), bpp) == 0;
-                }
-            }
-            std::memset(frameBuffer.Pixels() + offsetOf(redrawn), 0x5A, bpp);
+            untouchedWhileOpen = std::memcmp(frameBuffer.Pixels(), before.data(), size) == 0;
+            // The server draws black while the dialog is open.
+            std::memset(frameBuffer.Pixels() + redrawn, 0, bpp);
             Click(dialog, "cancelButton");
         });
-        RunExitDialog(nullptr, frameBuffer, commands, [&] { ++repaints; },
+        RunExitDialog(nullptr, commands, [&](bool dimmed) { dimMarks.push_back(dimmed); },
                       [&](bool open) { openMarks.push_back(open); });
 
-        QVERIFY(dimmedWhileOpen);
-        QVERIFY(othersUntouched);
+        QVERIFY(untouchedWhileOpen);
         std::vector<uint8_t> expected = before;
-        std::memset(expected.data() + offsetOf(redrawn), 0x5A, bpp);
+        std::memset(expected.data() + redrawn, 0, bpp);
         QVERIFY(std::memcmp(frameBuffer.Pixels(), expected.data(), size) == 0);
-        QCOMPARE(repaints, 2);
+        QCOMPARE(dimMarks, (std::vector<bool>{true, false}));
         QCOMPARE(openMarks, (std::vector<bool>{true, false}));
         QCOMPARE(commands.exits.load() + commands.disconnects.load(), 0);
+    }
+
+    void DimmedViewDarkensEveryThirdPixelAndShowsTheRest() {
+        FrameBuffer frameBuffer;
+        QVERIFY(frameBuffer.CreateWorkBitmap(30, 12, 24, true));
+        std::memset(frameBuffer.Pixels(), 0xC0, frameBuffer.Stride() * static_cast<size_t>(frameBuffer.Height()));
+        FrameView view(frameBuffer);
+        view.resize(30, 12);
+        view.SetDimmed(true);
+        const QImage dimmed = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int dark = 0;
+        int shown = 0;
+        for (int y = 0; y < 12; ++y) {
+            for (int x = 0; x < 30; ++x) {
+                const QRgb p = dimmed.pixel(x, y);
+                if (p == qRgb(0, 0, 0)) ++dark;
+                if (p == qRgb(0xC0, 0xC0, 0xC0)) ++shown;
+            }
+        }
+        QCOMPARE(dark, 30 * 12 / 3);
+        QCOMPARE(shown, 30 * 12 * 2 / 3);
+        view.SetDimmed(false);
+        const QImage plain = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(plain.pixel(0, 0), qRgb(0xC0, 0xC0, 0xC0));
     }
 
     void ExitDialogButtons_data() {
@@ -134,7 +147,7 @@ private slots:
             enabled = disconnect->isEnabled();
             Click(dialog, enabled ? "disconnectButton" : "exitButton");
         });
-        RunExitDialog(nullptr, frameBuffer, commands, [] {}, [](bool) {});
+        RunExitDialog(nullptr, commands, [](bool) {}, [](bool) {});
         QCOMPARE(enabled, disconnectEnabled);
         QCOMPARE(commands.disconnects.load(), disconnectEnabled ? 1 : 0);
         QCOMPARE(commands.exits.load(), disconnectEnabled ? 0 : 1);
