@@ -2,12 +2,18 @@
 
 #include <chrono>
 
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace corvane::platform {
 
 int CurrentThreadId() { return static_cast<int>(syscall(SYS_gettid)); }
+
+int CurrentThreadPriority() {
+    // On Linux a thread's nice value is kept per thread and read by its thread id.
+    return getpriority(PRIO_PROCESS, static_cast<id_t>(CurrentThreadId()));
+}
 
 int CurrentProcessId() { return static_cast<int>(getpid()); }
 

@@ -9,6 +9,10 @@ namespace corvane::platform {
 // The kernel's identifier of the calling thread (what a log record shows).
 [[nodiscard]] int CurrentThreadId();
 
+// The scheduling priority of the calling thread, as the system counts it (its nice value;
+// lower runs first). This client leaves every thread at the priority it started with.
+[[nodiscard]] int CurrentThreadPriority();
+
 // The process identifier.
 [[nodiscard]] int CurrentProcessId();
 

@@ -284,6 +284,10 @@ void StreamConnection::SetSocketBuffers(int socket) {
                        WinsockCodeFromErrno(errno));
         }
     }
+    LogSocketBuffers(socket);
+}
+
+void StreamConnection::LogSocketBuffers(int socket) {
     int sendSize = 0;
     int receiveSize = 0;
     socklen_t length = sizeof sendSize;

@@ -93,6 +93,8 @@ class StreamConnection {
 
     // Sets SO_RCVBUF and SO_SNDBUF to 8192 and logs the sizes read back.
     void SetSocketBuffers(int socket);
+    // Reads the socket's buffer sizes back and logs them.
+    void LogSocketBuffers(int socket);
 
   private:
     struct SslDeleter {

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "platform/user_locale.h"
 #include "session/session_control_codes.h"
 
 namespace corvane {
@@ -54,13 +55,15 @@ void CDisplayClientApp::ReadSettings(const std::string& path) {
     m_siteDefaults = LoadSiteSettings(m_settings, m_mailbox, registry, m_env) != 0;
     if (m_siteDefaults) ApplyNoSiteDefaults(m_settings);
 
-    DebugPrint(61, "Start \"Corvane\"  %s  PID is %d\n", kVersionText, platform::CurrentProcessId());
-    // The progress and statistics windows live on the user-interface thread; their records
-    // stand where their threads used to start, once the log is open.
+    // The progress window lives on the user-interface thread; its record stands where its
+    // thread used to start, once the log is open.
     DebugPrint(1, "Start Splash Thread\n");
-
     std::future<MonitorModel> monitorsAnswer = m_dialogs.Monitors();
     const MonitorModel monitors = AwaitAnswer(monitorsAnswer, m_exitFlag).value_or(MonitorModel{1, 1024, 768});
+    DebugPrint(61, "Start \"Corvane\"  %s  PID is %d\n", kVersionText, platform::CurrentProcessId());
+    if (platform::UserSublanguage() == 1) DebugPrint(1, "Primary sublanguage is ENGLISH.\n");
+    DebugPrint(1, "---  %s\n", platform::CurrentCLocaleName().c_str());
+    DebugPrint(1, "Desktop colors = %d\n", monitors.colourDepth);
     if (platform::IsRegularFile(path)) {
         DebugPrint(1, "Reading .zrp file from command line: %s\n", path.c_str());
         if (ReadConnectionFile(path, m_settings, m_mailbox, monitors.count) != 0) {
@@ -136,7 +139,10 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
     m_connectedAt = std::time(nullptr);
     PublishFacts();
     m_windows.SessionStarted(m_frameBuffer, *this);
+    // The statistics and main windows run on the user-interface thread at the priority the
+    // process started with; the records say so where their threads used to be started.
     DebugPrint(1, "Start SessionStat Thread\n");
+    DebugPrint(1, "StatThreadEntry Priority %d\n", platform::CurrentThreadPriority());
     m_notices.ShowProgress(false);
     m_display.SetProtocolVersion(m_protocolVersion);
     m_display.SetServerVersion(m_serverVersion);
@@ -144,7 +150,9 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
     m_router.SetFullScreenSession(m_settings.useFullScreenMode != 0);
     m_sender.Start();
     m_receiveThread = std::thread([this] { ProcessMessagesThread(); });
+    DebugPrint(1, "MainWin Priority %d\n", platform::CurrentThreadPriority());
     // This client never opens a datagram channel.
+    DebugPrint(1, "ProcessUDPMsgThreadEntry Priority %d\n", platform::CurrentThreadPriority());
     DebugPrint(1, "Start Process UDP Messages Thread\n");
     DebugPrint(1, "UDP not supported by server or firewall - Process UDP Messages Thread closing\n");
     StartExitTimer();

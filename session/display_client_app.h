@@ -132,6 +132,16 @@ private:
     bool AskLoginDialog(std::future<LoginForm> (DialogPort::*dialog)(LoginForm));
     // Publishes the facts the windows read (after the login and after a reconnection).
     void PublishFacts();
+    // The steps every login ends with, the first and a reconnection alike.
+    enum class LoginKind { First, Reconnection };
+    // The final information block, the TLS restart on the bare socket and the final status
+    // (0: accepted; then the versions are taken). kConnectInfoFailed when the block could not
+    // be read.
+    [[nodiscard]] int FinalBlock(int socket, LoginKind kind);
+    // The init exchange: the bandwidth class into m_minit, the init message out, the server's
+    // reply into m_minit (the size asked for is kept for the log). 0, or -1 when the stream
+    // failed.
+    [[nodiscard]] int InitExchange(LoginKind kind);
     void SetVersions(const InfoBlock& block);
     void LogInitReply(int requestedWidth, int requestedHeight);
     void WriteRequestIntoInit();
@@ -183,6 +193,8 @@ private:
     int m_protocolVersion = 100;
     int m_serverVersion = 300;
     int m_connectAttempts = 0;  // the redirect counter of one cnctConnect call
+    int m_requestedWidth = 0;   // what the last init exchange asked for
+    int m_requestedHeight = 0;
     std::string m_caption;
     mutable std::mutex m_captionMutex;
 

@@ -311,6 +311,47 @@ int CDisplayClientApp::ReadSessionList(bool& proceed) {
     return kExitNormal;
 }
 
+int CDisplayClientApp::FinalBlock(int socket, LoginKind kind) {
+    if (kind == LoginKind::First) DebugPrint(2, "---- Get last infobuf from server ----\n");
+    if (InfoGetFromSocket(m_stream, socket, m_info, m_settings.serverCode) < 0) return kConnectInfoFailed;
+    if (kind == LoginKind::First) DebugPrint(2, "---- Got last infobuf from server ----\n");
+
+    // The session itself never goes through the proxy; TLS starts again on the bare socket.
+    m_stream.ReleaseSsl();
+    m_stream.SetProxyRequest(false, m_settings.displayServerAddress, m_settings.displayServerPort);
+    if (m_stream.CreateSslContext() == 0) {
+        m_stream.AttachSsl(socket);
+        (void)m_stream.SslHandshake();
+    }
+    const int status = m_info.Status();
+    DebugPrint(1, "zrpdc: Final connection status: %d\n", status);
+    if (status == 0) SetVersions(m_info);
+    return status;
+}
+
+int CDisplayClientApp::InitExchange(LoginKind kind) {
+    const uint16_t bandwidth = BandwidthClass(m_settings.displayBandwidth);
+    StoreField<uint16_t>(m_minit.data(), InitRecordLayout::kBandwidthClass, bandwidth);
+    DebugPrint(1, "Bandwidth = %d\n", bandwidth);
+    if (kind == LoginKind::First) {
+        m_mailbox.Post(kStatusAuthentication, "Authenticating:");
+        m_notices.PauseForUser(250);
+    }
+    m_requestedWidth = m_settings.displayWidth;
+    m_requestedHeight = m_settings.displayHeight;
+    if (m_channel.SendInitMessage(m_minit.data()) != static_cast<int>(kInitFrameSize)) return -1;
+    DebugPrint(10, "Receiving m_minit\n");
+    std::array<uint8_t, kInitRecordSize> reply{};
+    if (m_channel.ReadInitReply(reply.data()) != 0) return -1;
+    if (kind == LoginKind::First) {
+        DebugPrint(10, "Got m_minit: %p\n", static_cast<void*>(m_minit.data()));
+    } else {
+        DebugPrint(10, "Got m_minit\n");
+    }
+    m_minit = reply;
+    return 0;
+}
+
 void CDisplayClientApp::SetVersions(const InfoBlock& block) {
     int p = block.ProtocolVersion();
     DebugPrint(1, "Using protocol version %s\n", VersionText(p).c_str());
@@ -368,21 +409,8 @@ int CDisplayClientApp::FinishLogin(bool& attached) {
         if (!proceed) return code;
     }
 
-    DebugPrint(2, "---- Get last infobuf from server ----\n");
-    if (InfoGetFromSocket(m_stream, socket, m_info, m_settings.serverCode) < 0) {
-        return ErrorRoutine(LoginFailureText(kConnectInfoFailed, false));
-    }
-    DebugPrint(2, "---- Got last infobuf from server ----\n");
-
-    m_stream.ReleaseSsl();
-    m_stream.SetProxyRequest(false, m_settings.displayServerAddress, m_settings.displayServerPort);
-    if (m_stream.CreateSslContext() == 0) {
-        m_stream.AttachSsl(socket);
-        (void)m_stream.SslHandshake();
-    }
-
-    int status = m_info.Status();
-    DebugPrint(1, "zrpdc: Final connection status: %d\n", status);
+    const int status = FinalBlock(socket, LoginKind::First);
+    if (status == kConnectInfoFailed) return ErrorRoutine(LoginFailureText(kConnectInfoFailed, false));
     if (status != 0) {
         const char* text = FinalStatusText(status);
         if (text != nullptr) return ErrorRoutine(text);
@@ -390,7 +418,6 @@ int CDisplayClientApp::FinishLogin(bool& attached) {
         ReportSocketErrorCode("Error:  Unknown error from remote host.", WinsockCodeFromErrno(errno));
         return kExitError;
     }
-    SetVersions(m_info);
 
     InfoGeometry g = m_info.Geometry();
     if (m_info.SessionId() == 100) {
@@ -409,28 +436,11 @@ int CDisplayClientApp::FinishLogin(bool& attached) {
         m_localMode.store(true);
     }
     if (m_minit[InitRecordLayout::kDepth] != 24) m_settings.useGLPlus = 0;
-    uint16_t bandwidth = BandwidthClass(m_settings.displayBandwidth);
-    StoreField<uint16_t>(m_minit.data(), InitRecordLayout::kBandwidthClass, bandwidth);
-    DebugPrint(1, "Bandwidth = %d\n", bandwidth);
-
-    m_mailbox.Post(kStatusAuthentication, "Authenticating:");
-    m_notices.PauseForUser(250);
-    int requestedWidth = m_settings.displayWidth;
-    int requestedHeight = m_settings.displayHeight;
-    if (m_channel.SendInitMessage(m_minit.data()) != static_cast<int>(kInitFrameSize)) {
-        return ErrorRoutine(LoginFailureText(kConnectInfoFailed, false));
-    }
-    DebugPrint(10, "Receiving m_minit\n");
-    std::array<uint8_t, kInitRecordSize> reply{};
-    if (m_channel.ReadInitReply(reply.data()) != 0) {
-        return ErrorRoutine(LoginFailureText(kConnectInfoFailed, false));
-    }
-    DebugPrint(10, "Got m_minit: %p\n", static_cast<void*>(m_minit.data()));
-    m_minit = reply;
+    if (InitExchange(LoginKind::First) != 0) return ErrorRoutine(LoginFailureText(kConnectInfoFailed, false));
     if (const char* text = InitStatusText(LoadField<uint32_t>(m_minit.data(), InitRecordLayout::kStatus), false)) {
         return ErrorRoutine(text);
     }
-    LogInitReply(requestedWidth, requestedHeight);
+    LogInitReply(m_requestedWidth, m_requestedHeight);
     const char* banner = reinterpret_cast<const char*>(&m_minit[InitRecordLayout::kBanner]);
     if (std::strncmp(banner, "Joint Desk ", 11) == 0) m_localMode.store(true);
 
@@ -439,6 +449,7 @@ int CDisplayClientApp::FinishLogin(bool& attached) {
     if (!m_channel.AllocateBuffers(width, height, m_minit[InitRecordLayout::kDepth])) {
         return ErrorRoutine("Can't reallocate message buffers!");
     }
+    m_stream.LogSocketBuffers(m_channel.Socket());
     m_iSessionID = static_cast<int32_t>(LoadField<uint32_t>(m_minit.data(), InitRecordLayout::kSessionId));
     m_mailbox.Post(kStatusAuthentication, "Authenticating: Complete");
     BuildCaption();

@@ -16,6 +16,7 @@ struct MonitorModel {
     int count = 1;
     int virtualWidth = 0;
     int virtualHeight = 0;
+    int colourDepth = 24;  // bits per pixel of the desktop
 
     // Each monitor is taken as an equal share of the virtual screen.
     [[nodiscard]] int MonitorWidth() const { return count > 0 ? virtualWidth / count : virtualWidth; }

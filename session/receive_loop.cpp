@@ -9,6 +9,7 @@
 
 #include "config/error_box.h"
 #include "config/log.h"
+#include "platform/process.h"
 #include "display/compform_table.h"
 #include "session/display_client_app.h"
 #include "session/login_rules.h"
@@ -19,6 +20,7 @@ namespace corvane {
 
 void CDisplayClientApp::ProcessMessagesThread() {
     DebugPrint(1, "Start ProcessMessages Thread\n");
+    DebugPrint(1, "ProcessMsgThreadEntry Priority %d\n", platform::CurrentThreadPriority());
     (void)ProcessMessages();
     DebugPrint(1, "ProcessMessages Thread closing\n");
     CloseSocket();
@@ -122,21 +124,14 @@ int CDisplayClientApp::Reconnect() {
         return -1;
     }
 
-    if (InfoGetFromSocket(m_stream, socket, m_info, m_settings.serverCode) < 0) return -1;
-    m_stream.ReleaseSsl();
-    if (m_stream.CreateSslContext() == 0) {
-        m_stream.AttachSsl(socket);
-        (void)m_stream.SslHandshake();
-    }
-    int status = m_info.Status();
-    DebugPrint(1, "zrpdc: Final connection status: %d\n", status);
+    const int status = FinalBlock(socket, LoginKind::Reconnection);
+    if (status == kConnectInfoFailed) return -1;
     if (status != 0) {
         if (FinalStatusText(status) == nullptr) {
             ReportSocketErrorCode("Error:  Unknown error from remote host.", WinsockCodeFromErrno(errno));
         }
         return -1;
     }
-    SetVersions(m_info);
     InfoGeometry g = m_info.Geometry();
     m_settings.displayWidth = g.width;
     m_settings.displayHeight = g.height;
@@ -144,24 +139,14 @@ int CDisplayClientApp::Reconnect() {
     m_settings.displayVisual = g.visualClass;
     WriteRequestIntoInit();
     if (g.depth != 24) m_settings.useGLPlus = 0;
-    StoreField<uint16_t>(m_minit.data(), InitRecordLayout::kBandwidthClass,
-                         BandwidthClass(m_settings.displayBandwidth));
-    DebugPrint(1, "Bandwidth = %d\n", LoadField<uint16_t>(m_minit.data(), InitRecordLayout::kBandwidthClass));
-    if (m_channel.SendInitMessage(m_minit.data()) != static_cast<int>(kInitFrameSize)) return -1;
-    DebugPrint(10, "Receiving m_minit\n");
-    std::array<uint8_t, kInitRecordSize> reply{};
-    if (m_channel.ReadInitReply(reply.data()) != 0) return -1;
-    DebugPrint(10, "Got m_minit\n");
-    int requestedWidth = m_settings.displayWidth;
-    int requestedHeight = m_settings.displayHeight;
-    m_minit = reply;
+    if (InitExchange(LoginKind::Reconnection) != 0) return -1;
     if (const char* text = InitStatusText(LoadField<uint32_t>(m_minit.data(), InitRecordLayout::kStatus), true)) {
         Fail(FailureKind::SessionNotice, text);
         return -1;
     }
-    LogInitReply(requestedWidth, requestedHeight);
+    LogInitReply(m_requestedWidth, m_requestedHeight);
     DebugPrint(1, "Using socket %d\n", socket);
-    m_stream.SetSocketBuffers(socket);
+    m_stream.LogSocketBuffers(socket);
     m_iSessionID = static_cast<int32_t>(LoadField<uint32_t>(m_minit.data(), InitRecordLayout::kSessionId));
     DebugPrint(10, "New session ID: %d\n", m_iSessionID);
     m_localMode.store(false);

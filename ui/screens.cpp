@@ -15,6 +15,7 @@ MonitorModel CurrentMonitorModel() {
     model.count = static_cast<int>(screens.size());
     model.virtualWidth = all.width();
     model.virtualHeight = all.height();
+    model.colourDepth = primary->depth();
     return model;
 }
 
