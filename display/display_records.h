@@ -41,7 +41,7 @@ struct ImageUpdateLayout {
     static constexpr size_t kRectangleCount = 4;  // u32
     static constexpr size_t kFirstRectangle = 8;
     // Where the first rectangle's data lies in the message (record header included); a
-    // JPEG image decoded by the reader is placed here.
+    // JPEG image update's JPEG stream starts here.
     static constexpr size_t kImageDataOffset = kRecordHeaderSize + kFirstRectangle + 20;
 };
 

@@ -60,12 +60,6 @@ JpegImageDecoder::~JpegImageDecoder() {
     if (m_handle != nullptr) tjDestroy(m_handle);
 }
 
-int JpegImageDecoder::DecodeFrame(void* context, const uint8_t* jpeg, size_t size, uint8_t* out,
-                                  size_t capacity, int* width, int* height) {
-    if (context == nullptr || width == nullptr || height == nullptr) return -1;
-    return static_cast<JpegImageDecoder*>(context)->Decode(jpeg, size, out, capacity, *width, *height);
-}
-
 int JpegImageDecoder::Decode(const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity, int& width,
                              int& height) {
     if (jpeg == nullptr || size < 2 || size > ULONG_MAX) return Failed("SetSource", "no data");

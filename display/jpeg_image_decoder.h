@@ -1,5 +1,5 @@
 // The general JPEG decoder of image updates: the JPEG image of a COMPEXT image frame, decoded
-// by the message reader before the dispatcher sees the message.
+// by the display's image-update handler.
 //
 // Huffman-coded frames: baseline and extended sequential (SOF0, SOF1) and progressive (SOF2)
 // through TurboJPEG, lossless (SOF3) through our own decoder. Arithmetic-coded and
@@ -9,7 +9,7 @@
 // becomes CMYK inside TurboJPEG first.
 //
 // A failure writes one line "JPEGIPP: decoder.<Step>() failed: <why>" to standard error and
-// a log record; the reader then drops the update and the session goes on.
+// a log record; the handler then drops the update and the session goes on.
 //
 // One decoder per session, used on the receive thread only. Its TurboJPEG instance is made on
 // first use and kept.
@@ -33,9 +33,6 @@ public:
     [[nodiscard]] int Decode(const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity, int& width,
                              int& height);
 
-    // The message channel's decoder hook; `context` is a JpegImageDecoder.
-    static int DecodeFrame(void* context, const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity,
-                           int* width, int* height);
 
 private:
     void* m_handle = nullptr;            // tjhandle

@@ -58,7 +58,6 @@ public:
     // The message and compressed-data buffers for the session geometry. False when they
     // cannot be allocated. Called once after login; a reconnection keeps them.
     [[nodiscard]] bool AllocateBuffers(int width, int height, int depth);
-    [[nodiscard]] uint8_t* MessageBuffer() { return m_message.get(); }
     [[nodiscard]] size_t BufferSize() const { return m_bufferSize; }
 
     // Reads one frame and undoes its envelope: `frame` then describes the message, with its

@@ -56,6 +56,9 @@ public:
     // `timeout`; false on time-out. Any thread but the sender's.
     [[nodiscard]] bool Flush(std::chrono::milliseconds timeout);
 
+    // The socket the messages go to (for the log).
+    [[nodiscard]] int Socket() const { return m_channel.Socket(); }
+
     // The result of the last write (the byte count, or 0 or negative on failure).
     [[nodiscard]] int LastResult() const;
 

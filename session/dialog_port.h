@@ -48,6 +48,17 @@ template <typename T>
     return answer.get();
 }
 
+// Asks for one of the login dialogs with `settings` and takes what the user entered; false,
+// with `settings` unchanged, when the user cancelled or the client is quitting.
+inline bool AskLoginDialog(DialogPort& dialogs, std::future<LoginForm> (DialogPort::*dialog)(LoginForm),
+                           ClientSettings& settings, const std::atomic<bool>& quitting) {
+    std::future<LoginForm> answer = (dialogs.*dialog)(LoginForm{settings, false});
+    std::optional<LoginForm> form = AwaitAnswer(answer, quitting);
+    if (!form || !form->confirmed) return false;
+    settings = std::move(form->settings);
+    return true;
+}
+
 // An answer that is there at once (hosts without a person).
 template <typename T>
 [[nodiscard]] std::future<T> ReadyAnswer(T value) {

@@ -11,7 +11,6 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/user_locale.h"
-#include "session/session_control_codes.h"
 
 namespace corvane {
 
@@ -30,89 +29,80 @@ CDisplayClientApp::CDisplayClientApp(SessionPorts ports, SessionOptions options)
       m_cursor(ports.cursor),
       m_windows(ports.windows),
       m_options(std::move(options)) {
-    RegisterHandlers();
-}
-
-CDisplayClientApp::~CDisplayClientApp() {
-    m_exitFlag.store(true);
-    EndThreads();
-}
-
-void CDisplayClientApp::RegisterHandlers() {
+    // Each capability registers the messages it handles.
     m_display.Register(m_router);
     m_clipboard.Register(m_router);
     m_pointer.Register(m_router);
     m_windowRequests.Register(m_router);
-    m_router.Register(ZRPPROTOCOL_MH_MESSSCTL, kSessionControlRecordSize, [this](const MessageFrame& message) {
-        DebugPrint(5, "Received Session Control request\n");
-        SessionControl(message.record);
-    });
+    m_control.Register(m_router);
+}
+
+CDisplayClientApp::~CDisplayClientApp() {
+    m_state.flags.exit.store(true);
+    EndThreads();
 }
 
 void CDisplayClientApp::ReadSettings(const std::string& path) {
     platform::Registry registry = platform::Registry::Load();
-    m_env.Clear();
-    m_siteDefaults = LoadSiteSettings(m_settings, m_mailbox, registry, m_env) != 0;
-    if (m_siteDefaults) ApplyNoSiteDefaults(m_settings);
+    ClientSettings& settings = m_state.settings;
+    m_state.env.Clear();
+    m_state.siteDefaults = LoadSiteSettings(settings, m_mailbox, registry, m_state.env) != 0;
+    if (m_state.siteDefaults) ApplyNoSiteDefaults(settings);
 
     // The progress window lives on the user-interface thread; its record stands where its
     // thread used to start, once the log is open.
     DebugPrint(1, "Start Splash Thread\n");
     std::future<MonitorModel> monitorsAnswer = m_dialogs.Monitors();
-    const MonitorModel monitors = AwaitAnswer(monitorsAnswer, m_exitFlag).value_or(MonitorModel{1, 1024, 768});
+    const MonitorModel monitors = AwaitAnswer(monitorsAnswer, m_state.flags.exit).value_or(MonitorModel{1, 1024, 768});
     DebugPrint(61, "Start \"Corvane\"  %s  PID is %d\n", kVersionText, platform::CurrentProcessId());
     if (platform::UserSublanguage() == 1) DebugPrint(1, "Primary sublanguage is ENGLISH.\n");
     DebugPrint(1, "---  %s\n", platform::CurrentCLocaleName().c_str());
     DebugPrint(1, "Desktop colors = %d\n", monitors.colourDepth);
     if (platform::IsRegularFile(path)) {
         DebugPrint(1, "Reading .zrp file from command line: %s\n", path.c_str());
-        if (ReadConnectionFile(path, m_settings, m_mailbox, monitors.count) != 0) {
+        if (ReadConnectionFile(path, m_state.settings, m_mailbox, monitors.count) != 0) {
             m_notices.PauseForUser(250);
         }
-        if (m_settings.useSeamlessWindowingMode != 0 || m_settings.useFullScreenMode != 0 ||
-            m_settings.displayWidth < 0 || m_settings.displayHeight < 0) {
+        if (settings.useSeamlessWindowingMode != 0 || settings.useFullScreenMode != 0 ||
+            settings.displayWidth < 0 || settings.displayHeight < 0) {
             SizeToMonitors(monitors);
         }
-        m_env.ReadDefinitions(path);
-        if (m_settings.forceLoginDialog) (void)AskLoginDialog(&DialogPort::SessionLoginDialog);
+        m_state.env.ReadDefinitions(path);
+        if (settings.forceLoginDialog) {
+            (void)AskLoginDialog(m_dialogs, &DialogPort::SessionLoginDialog, settings, m_state.flags.exit);
+        }
     } else {
         DebugPrint(1, "Error reading .zrp file from command line\n");
-        if (m_siteDefaults) m_notices.PauseForUser(1500);
+        if (m_state.siteDefaults) m_notices.PauseForUser(1500);
         m_mailbox.Post(kStatusError, "Stand alone mode.  Default values\r\nwill be used for this session.",
                        true);
         m_notices.PauseForUser(1500);
-        if (m_settings.projectIDDialog != 0) (void)AskLoginDialog(&DialogPort::ProjectIdentificationDialog);
-        (void)AskLoginDialog(&DialogPort::SessionLoginDialog);
+        if (settings.projectIDDialog != 0) {
+            (void)AskLoginDialog(m_dialogs, &DialogPort::ProjectIdentificationDialog, settings, m_state.flags.exit);
+        }
+        (void)AskLoginDialog(m_dialogs, &DialogPort::SessionLoginDialog, settings, m_state.flags.exit);
         m_notices.PauseForUser(250);
         m_mailbox.Post(kStatusClearError, "");
     }
-    m_channel.SetServerCode(m_settings.serverCode);
+    m_channel.SetServerCode(settings.serverCode);
 
-    if (m_settings.keyMapFileEnabled) {
-        (void)m_keyMap.ReadKeyMapFile(m_settings.keyMapFile);
-    } else if (m_settings.keyMapNumber > 0) {
-        (void)m_keyMap.LoadInternalKeyMap(m_settings.keyMapNumber);
+    if (settings.keyMapFileEnabled) {
+        (void)m_state.keyMap.ReadKeyMapFile(settings.keyMapFile);
+    } else if (settings.keyMapNumber > 0) {
+        (void)m_state.keyMap.LoadInternalKeyMap(settings.keyMapNumber);
     }
-}
-
-bool CDisplayClientApp::AskLoginDialog(std::future<LoginForm> (DialogPort::*dialog)(LoginForm)) {
-    std::future<LoginForm> answer = (m_dialogs.*dialog)(LoginForm{m_settings, false});
-    std::optional<LoginForm> form = AwaitAnswer(answer, m_exitFlag);
-    if (!form || !form->confirmed) return false;
-    m_settings = std::move(form->settings);
-    return true;
 }
 
 void CDisplayClientApp::SizeToMonitors(const MonitorModel& monitors) {
-    m_settings.useFullScreenMode = 1;
+    m_state.settings.useFullScreenMode = 1;
     FullScreenArea area;
-    if (CheckMonitorSelection(monitors, m_settings.monitors, area) != kMonitorsValid) {
+    if (CheckMonitorSelection(monitors, m_state.settings.monitors, area) != kMonitorsValid) {
         // The file's choice cannot be shown: the first monitor alone can.
-        m_settings.monitors = {1, 0, 0, 0};
-        (void)CheckMonitorSelection(monitors, m_settings.monitors, area);
+        m_state.settings.monitors = {1, 0, 0, 0};
+        (void)CheckMonitorSelection(monitors, m_state.settings.monitors, area);
     }
-    m_settings.displayWidth = area.width;
-    m_settings.displayHeight = area.height;
+    m_state.settings.displayWidth = area.width;
+    m_state.settings.displayHeight = area.height;
     DebugPrint(1, "Full-screen session: %dx%d at x=%d\n", area.width, area.height, area.x);
 }
 
@@ -120,36 +110,37 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
     // This thread runs the start-up and the login: the one that may wait for a person.
     SetThreadMayWaitForPerson(true);
     ReadSettings(commandLinePath);
-    m_windows.SettingsRead(m_settings);
-    if (m_settings.remoteDesktopMode) {
+    m_windows.SettingsRead(m_state.settings);
+    if (m_state.settings.remoteDesktopMode) {
         DebugPrint(1, "The connection file asks for a remote-desktop session; not supported here yet.\n");
         return kExitNormal;
     }
 
     bool attached = false;
-    int code = Login(attached);
+    int code = m_login.Login(attached);
     if (!attached) return code;
 
-    int width = LoadField<uint16_t>(m_minit.data(), InitRecordLayout::kWidth);
-    int height = LoadField<uint16_t>(m_minit.data(), InitRecordLayout::kHeight);
-    int depth = m_minit[InitRecordLayout::kDepth];
+    int width = LoadField<uint16_t>(m_state.minit.data(), InitRecordLayout::kWidth);
+    int height = LoadField<uint16_t>(m_state.minit.data(), InitRecordLayout::kHeight);
+    int depth = m_state.minit[InitRecordLayout::kDepth];
     if (!m_frameBuffer.CreateWorkBitmap(width, height, depth, true)) {
-        return ErrorRoutine("Error:  Unable to create the screen of this session.");
+        m_login.Fail(FailureKind::Fatal, "Error:  Unable to create the screen of this session.");
+        return kExitError;
     }
-    m_connectedAt = std::time(nullptr);
-    PublishFacts();
-    m_windows.SessionStarted(m_frameBuffer, *this);
+    m_state.connectedAt = std::time(nullptr);
+    m_commands.Publish();
+    m_windows.SessionStarted(m_frameBuffer, m_commands);
     // The statistics and main windows run on the user-interface thread at the priority the
     // process started with; the records say so where their threads used to be started.
     DebugPrint(1, "Start SessionStat Thread\n");
     DebugPrint(1, "StatThreadEntry Priority %d\n", platform::CurrentThreadPriority());
     m_notices.ShowProgress(false);
-    m_display.SetProtocolVersion(m_protocolVersion);
-    m_display.SetServerVersion(m_serverVersion);
-    m_windowRequests.SetSeamless(m_settings.useSeamlessWindowingMode != 0);
-    m_router.SetFullScreenSession(m_settings.useFullScreenMode != 0);
+    m_display.SetProtocolVersion(m_state.protocolVersion);
+    m_display.SetServerVersion(m_state.serverVersion);
+    m_windowRequests.SetSeamless(m_state.settings.useSeamlessWindowingMode != 0);
+    m_router.SetFullScreenSession(m_state.settings.useFullScreenMode != 0);
     m_sender.Start();
-    m_receiveThread = std::thread([this] { ProcessMessagesThread(); });
+    m_receiveThread = std::thread([this] { m_receive.Run(); });
     DebugPrint(1, "MainWin Priority %d\n", platform::CurrentThreadPriority());
     // This client never opens a datagram channel.
     DebugPrint(1, "ProcessUDPMsgThreadEntry Priority %d\n", platform::CurrentThreadPriority());
@@ -160,7 +151,7 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
     int exitCode = m_windows.EventLoop();
     DebugPrint(1, "SessionStat Thread closing\n");
     DebugPrint(1, "Splash Thread closing\n");
-    m_exitFlag.store(true);
+    m_state.flags.exit.store(true);
     DebugPrint(1, "Main Thread exiting\n");
     EndThreads();
     return exitCode;
@@ -171,29 +162,22 @@ void CDisplayClientApp::EndThreads() {
     // not keep the process alive: what the user asked for, the end, happens anyway.
     std::atomic<bool> ended{false};
     std::thread watchdog([this, &ended] {
-        std::unique_lock lock(m_timerMutex);
-        if (!m_timerStop.wait_for(lock, kEndGrace, [&ended] { return ended.load(); })) {
+        if (!m_quit.WaitUntil(std::chrono::steady_clock::now() + kEndGrace, [&ended] { return ended.load(); })) {
             DebugPrint(1, "The session's threads did not end; leaving without them\n");
             std::fflush(nullptr);
             std::_Exit(kExitNormal);
         }
     });
-    CloseSocket();
-    {
-        std::lock_guard lock(m_timerMutex);
-        m_timerStop.notify_all();
-    }
+    m_channel.CloseSocket();
+    m_quit.Notify();
     if (m_receiveThread.joinable()) m_receiveThread.join();
     m_sender.Stop();
     // Drawing-request frames still decoding write the frame buffer and report to this object.
     m_display.FinishDrawing();
     if (m_timerThread.joinable()) m_timerThread.join();
-    if (m_requestThread.joinable()) m_requestThread.join();
-    {
-        std::lock_guard lock(m_timerMutex);
-        ended.store(true);
-        m_timerStop.notify_all();
-    }
+    m_commands.Join();
+    ended.store(true);
+    m_quit.Notify();
     watchdog.join();
 
     if (!m_options.screenshotPath.empty() && m_frameBuffer.Geometry().valid) {
@@ -208,38 +192,23 @@ void CDisplayClientApp::EndThreads() {
 
 void CDisplayClientApp::ShutDown() {
     DebugPrint(1, "Set exit_flag\n");
-    m_shuttingDown.store(true);
-    m_exitFlag.store(true);
-    {
-        std::lock_guard lock(m_timerMutex);
-        m_timerStop.notify_all();
-    }
+    m_state.flags.shuttingDown.store(true);
+    m_state.flags.exit.store(true);
+    m_quit.Notify();
     m_windows.Quit(kExitNormal);
-}
-
-bool CDisplayClientApp::SleepUnlessQuitting(int milliseconds) {
-    std::unique_lock lock(m_timerMutex);
-    return !m_timerStop.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_exitFlag.load(); });
 }
 
 void CDisplayClientApp::StartExitTimer() {
     if (m_options.exitAfterSeconds <= 0) return;
     m_timerThread = std::thread([this] {
-        auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::duration<double>(m_options.exitAfterSeconds);
-        std::unique_lock lock(m_timerMutex);
-        if (!m_timerStop.wait_until(lock, deadline, [this] { return m_exitFlag.load(); })) {
-            lock.unlock();
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<double>(m_options.exitAfterSeconds));
+        if (!m_quit.WaitUntil(deadline, [this] { return m_state.flags.exit.load(); })) {
             DebugPrint(1, "Ending the session after %.1f seconds\n", m_options.exitAfterSeconds);
             ShutDown();
         }
     });
-}
-
-void CDisplayClientApp::CloseSocket() {
-    // The receive thread, the shut-down and the destructor may all get here at once: only the
-    // one that takes the socket closes it.
-    m_channel.CloseSocket();
 }
 
 void CDisplayClientApp::FrameDrawn() {
@@ -254,13 +223,10 @@ void CDisplayClientApp::Beep(int frequencyHz, int milliseconds) { m_notices.Bell
 
 void CDisplayClientApp::SetTitle(const std::string& title) { m_notices.SetTitle(title); }
 
-std::string CDisplayClientApp::BaseTitle() const {
-    std::lock_guard lock(m_captionMutex);
-    return m_caption;
-}
-
-void CDisplayClientApp::Fail(FailureKind kind, const std::string& text, int logLevel, const std::string& logText) {
-    ReportFailure(FailureReport{kind, text, logLevel, logText}, m_mailbox, m_notices);
+void CDisplayClientApp::CursorShape(const CursorImage& image) {
+    // In local mode the pointer is the user's own.
+    if (m_state.flags.localMode.load()) return;
+    m_cursor.SetRemoteCursor(image, m_state.settings.reverseCursorColor);
 }
 
 }  // namespace corvane

@@ -1,5 +1,3 @@
-// What the windows of a running session ask of it: its facts, its figures and the exit
-// dialog's requests.
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -7,7 +5,7 @@
 
 #include "config/connection_file_writer.h"
 #include "config/log.h"
-#include "session/display_client_app.h"
+#include "session/window_commands.h"
 #include "session/login_texts.h"
 #include "session/session_control_codes.h"
 
@@ -19,101 +17,110 @@ constexpr auto kSessionControlGrace = std::chrono::milliseconds(500);
 
 }  // namespace
 
-void CDisplayClientApp::PublishFacts() {
+WindowCommands::WindowCommands(Parts parts, std::function<void()> shutDown)
+    : m_parts(parts), m_shutDown(std::move(shutDown)) {}
+
+WindowCommands::~WindowCommands() { Join(); }
+
+void WindowCommands::Join() {
+    std::thread request;
+    {
+        std::lock_guard lock(m_mutex);
+        request = std::move(m_requestThread);
+    }
+    if (request.joinable()) request.join();
+}
+
+void WindowCommands::Publish() {
     SessionFacts facts;
-    facts.demoMode = m_settings.demoMode != 0;
-    facts.user = facts.demoMode ? "demo" : m_settings.deviceUserName;
-    facts.remoteHost = m_settings.displayServerAddress;
-    facts.displayName = m_settings.displayServerName;
-    facts.sessionId = m_iSessionID;
-    facts.collaborating = m_collaborationFlag != 0;
-    const char* banner = reinterpret_cast<const char*>(&m_minit[InitRecordLayout::kBanner]);
+    facts.demoMode = m_parts.state.settings.demoMode != 0;
+    facts.user = facts.demoMode ? "demo" : m_parts.state.settings.deviceUserName;
+    facts.remoteHost = m_parts.state.settings.displayServerAddress;
+    facts.displayName = m_parts.state.settings.displayServerName;
+    facts.sessionId = m_parts.state.sessionId;
+    facts.collaborating = m_parts.state.collaborationFlag != 0;
+    const char* banner = reinterpret_cast<const char*>(&m_parts.state.minit[InitRecordLayout::kBanner]);
     facts.sharedSession = strncmp(banner, "Joint Desk ", 11) == 0;
-    facts.disconnectDisabled = m_settings.disableDiscButton != 0;
-    facts.projectId = m_settings.projectID;
-    facts.serverVersionNumber = m_serverVersion;
-    facts.serverVersion = m_protocolVersion < 200 ? "3.xx" : VersionText(m_serverVersion);
+    facts.disconnectDisabled = m_parts.state.settings.disableDiscButton != 0;
+    facts.projectId = m_parts.state.settings.projectID;
+    facts.serverVersionNumber = m_parts.state.serverVersion;
+    facts.serverVersion = m_parts.state.protocolVersion < 200 ? "3.xx" : VersionText(m_parts.state.serverVersion);
     facts.clientVersion = kVersionText;
-    facts.titleText = BaseTitle();
-    const FrameGeometry geometry = m_frameBuffer.Geometry();
+    facts.titleText = m_parts.state.Caption();
+    const FrameGeometry geometry = m_parts.frameBuffer.Geometry();
     facts.width = geometry.width;
     facts.height = geometry.sessionHeight;
     facts.depth = geometry.depth;
-    facts.fullScreenSession = m_settings.useFullScreenMode != 0;
-    facts.seamless = m_settings.useSeamlessWindowingMode != 0;
-    facts.monitors = m_settings.monitors;
-    facts.keyMapAvailable = m_keyMap.UseKeyMap();
-    facts.connectedAt = m_connectedAt;
-    facts.configDirectory = m_settings.configDirectory;
-    facts.installPath = m_settings.installPath;
-    facts.debugDrawingRect = m_settings.debugDrawingRect;
-    auto settings = std::make_shared<const ClientSettings>(m_settings);
-    std::lock_guard lock(m_factsMutex);
+    facts.fullScreenSession = m_parts.state.settings.useFullScreenMode != 0;
+    facts.seamless = m_parts.state.settings.useSeamlessWindowingMode != 0;
+    facts.monitors = m_parts.state.settings.monitors;
+    facts.keyMapAvailable = m_parts.state.keyMap.UseKeyMap();
+    facts.connectedAt = m_parts.state.connectedAt;
+    facts.configDirectory = m_parts.state.settings.configDirectory;
+    facts.installPath = m_parts.state.settings.installPath;
+    facts.debugDrawingRect = m_parts.state.settings.debugDrawingRect;
+    auto settings = std::make_shared<const ClientSettings>(m_parts.state.settings);
+    std::lock_guard lock(m_mutex);
     m_facts = std::move(facts);
-    m_publishedSettings = std::move(settings);
+    m_settings = std::move(settings);
 }
 
-SessionFacts CDisplayClientApp::Facts() const {
-    std::lock_guard lock(m_factsMutex);
+SessionFacts WindowCommands::Facts() const {
+    std::lock_guard lock(m_mutex);
     return m_facts;
 }
 
-RateSummary CDisplayClientApp::Throughput(bool reset) { return m_channel.Rates().Read(reset); }
+RateSummary WindowCommands::Throughput(bool reset) { return m_parts.channel.Rates().Read(reset); }
 
-int64_t CDisplayClientApp::ServerTime() const { return m_display.ServerTime(); }
+int64_t WindowCommands::ServerTime() const { return m_parts.display.ServerTime(); }
 
-void CDisplayClientApp::ExitSession() {
+void WindowCommands::ExitSession() {
     DebugPrint(1, "In ExitCB\n");
-    (void)SendSessionControl(kSessionControlExit);
+    (void)m_parts.control.Send(kSessionControlExit);
     EndAfterRequest(true);
 }
 
-void CDisplayClientApp::DisconnectSession() {
+void WindowCommands::DisconnectSession() {
     DebugPrint(1, "In DisconnectCB\n");
-    (void)SendSessionControl(kSessionControlDisconnect);
+    (void)m_parts.control.Send(kSessionControlDisconnect);
     EndAfterRequest(false);
 }
 
-void CDisplayClientApp::EndAfterRequest(bool exitRequest) {
+void WindowCommands::EndAfterRequest(bool exitRequest) {
     // The window goes on answering while the server acts on the request.
+    std::lock_guard lock(m_mutex);
     if (m_requestThread.joinable()) return;
     m_requestThread = std::thread([this, exitRequest] {
-        if (!SleepUnlessQuitting(static_cast<int>(kSessionControlGrace.count()))) return;
-        if (exitRequest && m_delayedExit.load()) {
+        if (!m_parts.quit.SleepUnlessQuitting(static_cast<int>(kSessionControlGrace.count()))) return;
+        if (exitRequest && m_parts.state.flags.delayedExit.load()) {
             // The server closes the session itself once its programs have ended.
-            m_localMode.store(false);
+            m_parts.state.flags.localMode.store(false);
             return;
         }
-        ShutDown();
+        m_shutDown();
     });
 }
 
-void CDisplayClientApp::SetDecoderThreadLimit(int limit) {
-    m_display.SetThreadLimit(limit);
+void WindowCommands::SetDecoderThreadLimit(int limit) {
+    m_parts.display.SetThreadLimit(limit);
 }
 
-bool CDisplayClientApp::ToggleKeyMapMode() {
-    m_keyMap.SetUseKeyMap(!m_keyMap.UseKeyMap());
-    return m_keyMap.UseKeyMap();
+bool WindowCommands::ToggleKeyMapMode() {
+    m_parts.state.keyMap.SetUseKeyMap(!m_parts.state.keyMap.UseKeyMap());
+    return m_parts.state.keyMap.UseKeyMap();
 }
 
-bool CDisplayClientApp::SaveConnectionFile(const std::string& path, bool fullScreenShown) {
+bool WindowCommands::SaveConnectionFile(const std::string& path, bool fullScreenShown) {
     std::shared_ptr<const ClientSettings> settings;
     {
-        std::lock_guard lock(m_factsMutex);
-        settings = m_publishedSettings;
+        std::lock_guard lock(m_mutex);
+        settings = m_settings;
     }
     if (!settings) return false;
     SaveState state;
     state.fullScreenSession = settings->useFullScreenMode != 0;
     state.windowFullScreen = fullScreenShown;
     return WriteConnectionFile(path, *settings, state) == 0;
-}
-
-void CDisplayClientApp::CursorShape(const CursorImage& image) {
-    // In local mode the pointer is the user's own.
-    if (m_localMode.load()) return;
-    m_cursor.SetRemoteCursor(image, m_settings.reverseCursorColor);
 }
 
 }  // namespace corvane

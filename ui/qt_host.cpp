@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
-#include <thread>
+#include <future>
 
 #include "config/error_box.h"
 #include "config/log.h"

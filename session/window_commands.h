@@ -1,0 +1,73 @@
+// What the windows of a running session may read from it and ask of it (SessionCommands):
+// the facts published after each login, the figures, and the menu's and exit dialog's
+// requests. Nothing here waits for the network: requests go out through the sender thread,
+// and the half second the server gets to act on Exit or Disconnect passes on a thread of its
+// own.
+//
+// Facts and the settings snapshot are published by the session thread and the receive
+// thread's reconnection (Publish) and read by the windows, whole, under a lock.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "display/display_messages.h"
+#include "display/frame_buffer.h"
+#include "protocol/message_channel.h"
+#include "session/quit_signal.h"
+#include "session/session_commands.h"
+#include "session/session_control.h"
+#include "session/session_state.h"
+
+namespace corvane {
+
+// The client's version as its windows and log show it.
+inline constexpr const char* kVersionText = "Version: 9.0.0.0";
+
+class WindowCommands : public SessionCommands {
+public:
+    struct Parts {
+        SessionState& state;
+        MessageChannel& channel;
+        DisplayMessages& display;
+        FrameBuffer& frameBuffer;
+        SessionControl& control;
+        QuitSignal& quit;
+    };
+    WindowCommands(Parts parts, std::function<void()> shutDown);
+    ~WindowCommands() override;
+
+    // Takes a snapshot of the session state for the windows. The thread that writes the state.
+    void Publish();
+    // Waits for the exit dialog's request to finish (the client is ending).
+    void Join();
+
+    // SessionCommands.
+    [[nodiscard]] SessionFacts Facts() const override;
+    [[nodiscard]] RateSummary Throughput(bool reset) override;
+    [[nodiscard]] int64_t ServerTime() const override;
+    [[nodiscard]] bool TakeInputSent() override { return m_parts.state.flags.inputSent.exchange(false); }
+    [[nodiscard]] bool TakeMessageReceived() override { return m_parts.state.flags.messageReceived.exchange(false); }
+    void ExitSession() override;
+    void DisconnectSession() override;
+    void ShutDown() override { m_shutDown(); }
+    void SetDecoderThreadLimit(int limit) override;
+    bool ToggleKeyMapMode() override;
+    [[nodiscard]] bool SaveConnectionFile(const std::string& path, bool fullScreenShown) override;
+
+private:
+    // Ends the client once the server has had time to act on the exit dialog's request.
+    void EndAfterRequest(bool exitRequest);
+
+    Parts m_parts;
+    std::function<void()> m_shutDown;
+
+    mutable std::mutex m_mutex;
+    SessionFacts m_facts;                                      // under m_mutex
+    std::shared_ptr<const ClientSettings> m_settings;          // under m_mutex
+    std::thread m_requestThread;                               // under m_mutex
+};
+
+}  // namespace corvane
