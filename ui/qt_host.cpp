@@ -159,10 +159,11 @@ void QtHost::ShowReconnecting(bool reconnecting) {
 void QtHost::Bell(int frequencyHz, int) {
     // Frequency 0 is the silent bell that stands in for a frame that could not be decoded.
     if (frequencyHz == 0) return;
-    PostToGui([] { QApplication::beep(); });
+    ErrorBeep();
 }
 
 void QtHost::ErrorBeep() {
+    m_beeps.fetch_add(1, std::memory_order_relaxed);
     PostToGui([] { QApplication::beep(); });
 }
 

@@ -74,6 +74,7 @@ public:
     // For tests and measurements (GUI thread).
     [[nodiscard]] MainWindow* Window() const { return m_window; }
     [[nodiscard]] long DamageSignals() const { return m_damageSignals.load(); }
+    [[nodiscard]] long BeepsSounded() const { return m_beeps.load(); }
 
 protected:
     // Alt+Enter toggles full screen and Shift+F12 shows the statistics, wherever the focus is.
@@ -107,6 +108,7 @@ private:
     std::chrono::steady_clock::duration m_longestWait{};
 
     std::atomic<long> m_damageSignals{0};
+    std::atomic<long> m_beeps{0};
     std::atomic<int64_t> m_signalledAt{0};  // steady-clock ticks of the damage signal waiting
 
     std::mutex m_quitMutex;

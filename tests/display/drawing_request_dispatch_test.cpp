@@ -2,7 +2,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -30,6 +34,25 @@ int SolidDecode(const uint8_t* data, size_t length, uint8_t* destination, size_t
     return 0;
 }
 
+// Frames whose first byte is kGated decode only once the gate opens.
+constexpr uint8_t kGated = 0xEE;
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    bool decoded = false;
+} g_gate;
+
+int GatedDecode(const uint8_t* data, size_t length, uint8_t* destination, size_t capacity, int& width,
+                int& height) {
+    if (length > 0 && data[0] == kGated) {
+        std::unique_lock lock(g_gate.mutex);
+        g_gate.changed.wait(lock, [] { return g_gate.open; });
+        g_gate.decoded = true;
+    }
+    return SolidDecode(data, length, destination, capacity, width, height);
+}
+
 constexpr uint8_t kMarker = 0x99;
 
 class DrawingRequestDispatchTest : public ::testing::Test {
@@ -54,7 +77,7 @@ class DrawingRequestDispatchTest : public ::testing::Test {
     }
     // A drawing request whose record names `bytes` of frame data; `frame` is what follows.
     int Request(uint16_t tag, uint32_t compform, uint32_t bytes, const std::vector<uint8_t>& frame,
-                uint32_t x = 1, uint32_t y = 2, uint32_t width = 2, uint32_t height = 2) {
+                uint32_t x = 1, uint32_t y = 2, uint32_t width = 2, uint32_t height = 2, bool finish = true) {
         std::vector<uint8_t> record;
         for (uint32_t word : {bytes, x, y, width, height}) PutHost32(record, word);
         std::vector<uint8_t> body(kRecordHeaderSize);
@@ -71,7 +94,7 @@ class DrawingRequestDispatchTest : public ::testing::Test {
         EXPECT_EQ(m_server.zRPshWrite(m_fds[1], builder.data(), static_cast<int>(builder.size())),
                   static_cast<int>(builder.size()));
         const int result = m_dispatcher.ProcessMessage();
-        m_dispatcher.FinishDrawing();
+        if (finish) m_dispatcher.FinishDrawing();
         return result;
     }
     std::vector<uint8_t> MemoryPixel(int x, int row) {
@@ -87,7 +110,7 @@ class DrawingRequestDispatchTest : public ::testing::Test {
     MessageChannel m_channel{m_client};
     FrameBuffer m_fb;
     RecordingEvents m_events;
-    test::DisplayRig m_dispatcher{m_channel, m_fb, m_events, &SolidDecode};
+    test::DisplayRig m_dispatcher{m_channel, m_fb, m_events, &GatedDecode};
 };
 
 TEST_F(DrawingRequestDispatchTest, OrientationFollowsTheFormatTagAndServerVersion) {
@@ -154,6 +177,46 @@ TEST_F(DrawingRequestDispatchTest, FramesThatCannotBeDrawnAreCountedAndDropped) 
         if (c.logged) {
             EXPECT_NE(Log().find(c.logged), std::string::npos);
         }
+    }
+}
+
+// A frame still decoding was clipped to the bitmap it started on, and it is older than what
+// follows: a new bitmap, or a video frame drawn at once, waits until it has landed.
+TEST_F(DrawingRequestDispatchTest, FramesInFlightLandBeforeTheBitmapChangesOrAVideoFrameDraws) {
+    struct Case {
+        const char* name;
+        uint16_t tag;
+        uint32_t compform;
+    };
+    const Case cases[] = {
+        {"the orientation changes", 260, 101},
+        {"a video frame follows", 257, 201},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Create(false);
+        m_dispatcher.SetServerVersion(939);
+        {
+            std::lock_guard lock(g_gate.mutex);
+            g_gate.open = false;
+            g_gate.decoded = false;
+        }
+        ASSERT_EQ(Request(257, 101, 3, {kGated, 0x20, 0x30}, 1, 2, 2, 2, false), 0);
+        std::thread opener([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            std::lock_guard lock(g_gate.mutex);
+            g_gate.open = true;
+            g_gate.changed.notify_all();
+        });
+        EXPECT_EQ(Request(c.tag, c.compform, 3, {1, 2, 3}, 1, 2, 2, 2, false), 0);
+        bool landedFirst = false;
+        {
+            std::lock_guard lock(g_gate.mutex);
+            landedFirst = g_gate.decoded;
+        }
+        opener.join();
+        m_dispatcher.FinishDrawing();
+        EXPECT_TRUE(landedFirst) << "the second message was acted on while the first frame was decoding";
     }
 }
 

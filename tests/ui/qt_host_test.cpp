@@ -59,6 +59,16 @@ private slots:
         QVERIFY2(paints >= 1 && paints <= 3, qPrintable(QString("%1 paints").arg(paints)));
     }
 
+    void TheSilentBellSoundsNothingAndTheOthersSound() {
+        QtHost host;
+        // The bell that stands in for a picture that could not be decoded has frequency 0.
+        host.Bell(0, 1000);
+        QCOMPARE(host.BeepsSounded(), 0L);
+        host.Bell(440, 1000);
+        host.ErrorBeep();
+        QCOMPARE(host.BeepsSounded(), 2L);
+    }
+
     void QuitEndsTheSessionThreadsWait() {
         StatusMailbox mailbox;
         QtHost host;
