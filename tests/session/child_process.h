@@ -22,8 +22,11 @@ class ChildProcess {
 public:
     // Starts `args[0]` with `args`, the current environment plus `env` ("NAME=value").
     // Standard output is kept in a pipe for ReadLine; standard error goes to `stderrPath`.
+    // A child this object started before is ended first (as when the object goes away), so
+    // that one object may run a program again and again.
     bool Start(const std::vector<std::string>& args, const std::vector<std::string>& env,
                const std::string& stderrPath) {
+        End();
         int pipeFds[2];
         if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
         posix_spawn_file_actions_t actions;
@@ -47,14 +50,10 @@ public:
         return rc == 0;
     }
 
-    ~ChildProcess() {
-        if (m_pid > 0 && !m_exited) {
-            kill(m_pid, SIGKILL);
-            int status = 0;
-            waitpid(m_pid, &status, 0);
-        }
-        if (m_stdout >= 0) close(m_stdout);
-    }
+    ~ChildProcess() { End(); }
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
 
     // One line of standard output (without its line feed); empty on time-out or end.
     std::string ReadLine(std::chrono::milliseconds bound = std::chrono::seconds(20)) {
@@ -72,30 +71,54 @@ public:
         return line;
     }
 
-    // The exit code (-1000 when it did not end within the bound and was killed; -signal when
-    // a signal ended it).
+    // What Wait returns for a child that did not end within the bound and was killed.
+    static constexpr int kKilledAtBound = -1000;
+
+    // The exit code (kKilledAtBound when it did not end within the bound; -signal when a
+    // signal ended it). Once the child has ended, every later call returns the same at once:
+    // its process id is never waited for or signalled again, since the system may have given
+    // it to another process.
     int Wait(std::chrono::milliseconds bound = std::chrono::seconds(60)) {
+        if (m_pid <= 0) return -1;
+        if (m_exited) return m_result;
         auto deadline = std::chrono::steady_clock::now() + bound;
         int status = 0;
-        while (std::chrono::steady_clock::now() < deadline) {
+        for (;;) {
             pid_t done = waitpid(m_pid, &status, WNOHANG);
             if (done == m_pid) {
                 m_exited = true;
-                if (WIFEXITED(status)) return WEXITSTATUS(status);
-                return -WTERMSIG(status);
+                m_result = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+                return m_result;
             }
+            if (std::chrono::steady_clock::now() >= deadline) break;
             usleep(10'000);
         }
         kill(m_pid, SIGKILL);
         waitpid(m_pid, &status, 0);
         m_exited = true;
-        return -1000;
+        m_result = kKilledAtBound;
+        return m_result;
     }
 
 private:
+    // Kills a child still running, reaps it, and closes its output pipe.
+    void End() {
+        if (m_pid > 0 && !m_exited) {
+            kill(m_pid, SIGKILL);
+            int status = 0;
+            waitpid(m_pid, &status, 0);
+        }
+        if (m_stdout >= 0) close(m_stdout);
+        m_pid = -1;
+        m_stdout = -1;
+        m_exited = false;
+        m_result = 0;
+    }
+
     pid_t m_pid = -1;
     int m_stdout = -1;
     bool m_exited = false;
+    int m_result = 0;
 };
 
 }  // namespace corvane::test

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -19,7 +20,13 @@ struct ClientRun {
     int exitCode = 0;
     std::string log;     // the client's log file
     std::string stderrText;
+    std::chrono::milliseconds took{0};  // from the start to the end of the process
 };
+
+// How long a client may run before its test gives up on it. Every run here ends in a second
+// or two; a client that hangs should cost its test seconds, not the half minute of its own
+// --exit-after. A test whose client legitimately runs longer passes its own bound.
+inline constexpr std::chrono::milliseconds kClientBound = std::chrono::seconds(10);
 
 class EndToEndTest : public ::testing::Test {
 protected:
@@ -62,22 +69,34 @@ protected:
         return m_dir.write("session.zrp", zrp.str());
     }
 
-    ClientRun RunClient(std::vector<std::string> options, const std::string& zrp) {
+    // Runs the headless client to its end. A client still running at `bound` is killed and
+    // the test fails, saying so and showing what the client logged.
+    ClientRun RunClient(std::vector<std::string> options, const std::string& zrp,
+                        std::chrono::milliseconds bound = kClientBound) {
         std::vector<std::string> args = {CORVANE_CLIENT_PATH, "--headless"};
         args.insert(args.end(), options.begin(), options.end());
         args.push_back(zrp);
         ChildProcess client;
         ClientRun run;
+        const auto started = std::chrono::steady_clock::now();
         if (!client.Start(args,
                           {"CORVANE_REGISTRY=" + m_dir.file("registry"),
                            "XDG_DOCUMENTS_DIR=" + m_dir.file("docs"), "HOME=" + m_dir.path()},
                           m_dir.file("client.stderr"))) {
+            ADD_FAILURE() << "the client could not be started: " << CORVANE_CLIENT_PATH;
             run.exitCode = -2000;
             return run;
         }
-        run.exitCode = client.Wait();
+        run.exitCode = client.Wait(bound);
+        run.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
         run.log = ReadWholeFile(m_dir.file("docs/My Connections/client.log"));
         run.stderrText = ReadWholeFile(m_dir.file("client.stderr"));
+        if (run.exitCode == ChildProcess::kKilledAtBound) {
+            ADD_FAILURE() << "the client did not end within " << std::chrono::duration<double>(bound).count()
+                          << " s and was killed\n--- client log ---\n"
+                          << run.log << "\n--- client standard error ---\n"
+                          << run.stderrText;
+        }
         return run;
     }
 

@@ -1,5 +1,7 @@
 // The client and the test server as programs on loopback: logins, session choice, refusals,
-// the server's orders, reconnection, and the pixels of the first picture.
+// the server's orders, reconnection (and an exit while it hangs), the pixels of the first
+// picture, and the bound on a client's run.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +13,7 @@
 namespace corvane::test {
 namespace {
 
+using std::chrono::milliseconds;
 using std::chrono::seconds;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -176,6 +179,53 @@ TEST_F(EndToEndTest, AReconnectionThatCannotConnectSaysInvalidDataAndEnds) {
     EXPECT_TRUE(Contains(run.log, "Return from cnctConnect = -1")) << run.log;
     EXPECT_TRUE(Contains(run.log, "Error: Read wrong amount of data from server: -1")) << run.log;
     EXPECT_FALSE(Contains(run.log, "Ending the session after 30")) << run.log;
+}
+
+TEST_F(EndToEndTest, ExitWhileAReconnectionWaitsForASilentServerEndsTheClientAtOnce) {
+    // The first connection allows reconnection and is dropped; the server answers no
+    // connection after it, so the reconnection is waiting for its answer when the exit comes.
+    ASSERT_TRUE(StartServer({"--frames", "100", "--frame-interval", "20", "--silent-after", "1", "--scenario",
+                             Scenario("after-frames 1 sctl 5019\nafter-frames 3 drop\n")},
+                            false));
+    ClientRun run = RunClient({"--exit-after", "3"}, ConnectionFile());
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_LT(run.took, milliseconds(6500)) << "the exit came at 3 s\n" << run.log;
+    // The reconnection's first block went out, and its read was still waiting when the
+    // exit came.
+    const size_t reconnecting = run.log.find("Reconnecting to the server");
+    const size_t exit = run.log.find("Ending the session after 3.0 seconds");
+    ASSERT_NE(reconnecting, std::string::npos) << run.log;
+    ASSERT_NE(exit, std::string::npos) << run.log;
+    const size_t asked = run.log.find("Status from info put", reconnecting);
+    const size_t answered = run.log.find("Status from info get", reconnecting);
+    EXPECT_LT(asked, exit) << run.log;
+    EXPECT_TRUE(answered == std::string::npos || answered > exit) << run.log;
+    EXPECT_EQ(run.log.find("Retry worked"), std::string::npos) << run.log;
+    // Shutting the socket wakes that read, so the session's threads end by themselves and
+    // the last-resort watchdog (which leaves without them, and without the screenshot) is
+    // not what ended the process.
+    EXPECT_TRUE(Contains(run.log, "ProcessMessages Thread closing")) << run.log;
+    std::string server = ServerLog(milliseconds(100));
+    EXPECT_TRUE(Contains(server, "connection n=2\nconnection held silent\n")) << server;
+}
+
+TEST_F(EndToEndTest, AClientStillRunningAtItsBoundIsKilledAndFailsItsTest) {
+    // One picture and then nothing: this client would wait for its --exit-after 30.
+    ASSERT_TRUE(StartServer({"--static"}));
+    ClientRun run;
+    ::testing::TestPartResultArray failures;
+    {
+        ::testing::ScopedFakeTestPartResultReporter reporter(
+            ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
+        run = RunClient({"--exit-after-frames", "2", "--exit-after", "30"}, ConnectionFile(), seconds(2));
+    }
+    EXPECT_EQ(run.exitCode, ChildProcess::kKilledAtBound);
+    EXPECT_GE(run.took, seconds(2));
+    EXPECT_LT(run.took, seconds(4));
+    ASSERT_EQ(failures.size(), 1);
+    const std::string message = failures.GetTestPartResult(0).message();
+    EXPECT_TRUE(Contains(message, "the client did not end within 2 s")) << message;
+    EXPECT_TRUE(Contains(message, "Start ProcessMessages Thread")) << "the client's log is shown\n" << message;
 }
 
 TEST_F(EndToEndTest, FrameOfTwelveBytesEndsTheSessionCleanly) {

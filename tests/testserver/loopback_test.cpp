@@ -1,9 +1,11 @@
 // The test server against a client built from the protocol library, over loopback
 // sockets: the whole login in the client's order (plain and TLS), the desktop arriving in
 // every envelope and drawing the rendered frames, what the client sends showing in the
-// event log, refusals, the redirect, disconnected sessions offered again, and scenario
+// event log, refusals, a server that falls silent, the redirect, disconnected sessions offered again, and scenario
 // actions reaching the client.
 #include <gtest/gtest.h>
+
+#include <poll.h>
 
 #include <chrono>
 #include <cstring>
@@ -381,6 +383,31 @@ TEST(LoopbackLoginTest, RedirectsOnceThenAcceptsTheSecondAttempt) {
     EXPECT_EQ(reply.Status(), 0);
     EXPECT_EQ(reply.ServerVariantFlag(), 0);
     EXPECT_TRUE(server.WaitForLog("width=800 height=600 depth=24 bpp=32 visual=4 flag=1 version=900\n"));
+}
+
+TEST(LoopbackLoginTest, PastSilentAfterConnectionsAreHeldOpenAndNeverAnswered) {
+    ServerOptions options = Accounts();
+    options.silentAfter = 1;
+    RunningServer server(options);
+    {
+        Client refused(server.port(), false);  // a refused login counts as a connection
+        ASSERT_TRUE(refused.Handshake());
+        EXPECT_EQ(refused.Login("ann", "wrong", {640, 480, 24, 32, 4}).Status(), 1);
+    }
+    for (int n = 2; n <= 3; ++n) {
+        SCOPED_TRACE(n);
+        Client silent(server.port(), false);
+        ASSERT_TRUE(server.WaitForLog("connection n=" + std::to_string(n) + "\nconnection held silent\n"));
+        // The first block is taken, and nothing comes back, not even the end of the stream.
+        uint8_t block[512] = {1, 2, 3};
+        ASSERT_EQ(silent.stream().zRPshWrite(silent.socket(), block, sizeof block), 512);
+        pollfd answer{silent.socket(), POLLIN, 0};
+        EXPECT_EQ(::poll(&answer, 1, 300), 0);
+    }  // the client gives up; the server takes the next connection
+    ASSERT_TRUE(server.WaitForLog("connection n=3\nconnection held silent\nconnection closed\n")) << server.Log();
+    // A stop ends a connection held silent: the server's destructor waits for the run to end.
+    Client last(server.port(), false);
+    ASSERT_TRUE(server.WaitForLog("connection n=4\nconnection held silent\n"));
 }
 
 // -- Sessions across connections ---------------------------------------------------------

@@ -11,7 +11,8 @@ TEST(OptionsTest, TakesValuesAndFlags) {
     const CommandLine c = ParseCommandLine({"--port", "0", "--tls", "--once", "--user", "ann:pa:ss", "--user",
                                             "bob:x", "--geometry", "800x600", "--envelope", "compaes",
                                             "--session-count", "51", "--entry-size", "380", "--static",
-                                            "--login-status", "9", "--seed", "4294967295", "--compform", "9"});
+                                            "--login-status", "9", "--seed", "4294967295", "--compform", "9",
+                                            "--silent-after", "2"});
     ASSERT_EQ(c.error, "");
     const ServerOptions& o = c.options;
     EXPECT_EQ(o.port, 0);
@@ -24,6 +25,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
     EXPECT_EQ(o.loginStatus, 9);
     EXPECT_EQ(o.seed, 4294967295u);
     EXPECT_EQ(o.compform, 9u);
+    EXPECT_EQ(o.silentAfter, 2);
 }
 
 TEST(OptionsTest, DefaultsServeTheDemo) {
@@ -45,6 +47,7 @@ TEST(OptionsTest, RefusesBadArguments) {
         {"--geometry", "800"},   {"--frames", "-1"},  {"--entry-size", "0"},     {"--frame-interval", "0"},
         {"--compform", "0"},     {"--compform", "13"},    {"--compform", "100"},     {"--compform", "202"},
         {"--compform", "6", "--envelope", "compext"}, {"--envelope", "compext", "--compform", "9"},
+        {"--silent-after", "-1"},
     };
     for (const auto& arguments : bad) {
         EXPECT_NE(ParseCommandLine(arguments).error, "") << arguments[0];

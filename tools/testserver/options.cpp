@@ -92,6 +92,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         Flag("--tls", &ServerOptions::tls),
         Flag("--once", &ServerOptions::once),
         Number("--exit-after", 0, 86400, &ServerOptions::exitAfterSeconds),
+        Number("--silent-after", 0, 1'000'000, &ServerOptions::silentAfter),
         {"--user", true, [&usersGiven](ServerOptions& o, const std::string& v) { return ApplyUser(o, v, usersGiven); }},
         {"--server-code", true, [](ServerOptions& o, const std::string& v) -> std::string {
              o.serverCode = v;
@@ -175,6 +176,11 @@ Connection
   --once                 end when the first session ends (logins that are refused or
                          redirected do not count).
   --exit-after SECONDS   end after this long whatever happens (default 600; 0: no limit).
+  --silent-after N       answer the first N connections only (refused and redirected
+                         logins count). Every later one is accepted and then held open
+                         without a byte in reply (what the client sends is read and
+                         dropped) until the client closes it or the run ends: a server
+                         that stops answering, e.g. for a reconnection that must hang.
 
 Login
   --user NAME:PASSWORD   an account (repeatable; default demo:demo). The client's password
@@ -236,6 +242,7 @@ Session
 Output
   --log FILE             event log, one line per event (default: standard error):
                            connection n=N
+                           connection held silent          (--silent-after)
                            login user=NAME session=ID width=W height=H depth=D bpp=B
                              visual=V flag=F version=V
                            login-reply status=S flag=F width=W height=H

@@ -27,6 +27,7 @@ struct ServerOptions {
     bool tls = false;
     bool once = false;
     int exitAfterSeconds = 600;  // 0: no limit
+    int silentAfter = -1;  // connections answered before the server falls silent; -1: all
     std::vector<UserAccount> users{{"demo", "demo"}};
     std::string serverCode;  // clear text; modifies the payload key
 

@@ -117,6 +117,12 @@ int Server::Run() {
 void Server::Serve(int socket) {
     m_log.Write("connection n=" + std::to_string(++m_connections));
     m_control.SetActiveSocket(socket);
+    if (m_options.silentAfter >= 0 && m_connections > m_options.silentAfter) {
+        HoldSilent(socket);
+        m_control.ClearActiveSocket();
+        ::close(socket);
+        return;
+    }
     {
         StreamConnection stream(StreamRole::Server, m_identity);
         stream.SetTransportMode(m_options.tls ? 1 : 0);
@@ -133,6 +139,26 @@ void Server::Serve(int socket) {
         m_control.ClearActiveSocket();
         (void)stream.Close(socket);  // always 0
     }
+}
+
+void Server::HoldSilent(int socket) {
+    m_log.Write("connection held silent");
+    uint8_t dropped[4096];
+    for (;;) {
+        // The wake descriptor turns readable when the run is stopped, which also shuts the
+        // socket down; either way the wait ends.
+        pollfd waits[] = {{socket, POLLIN, 0}, {m_control.WakeDescriptor(), POLLIN, 0}};
+        if (::poll(waits, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (m_control.StopRequested()) break;
+        if (waits[0].revents == 0) continue;
+        const ssize_t got = ::recv(socket, dropped, sizeof dropped, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+    }
+    m_log.Write("connection closed");
 }
 
 }  // namespace corvane::testserver

@@ -1,6 +1,7 @@
 // The test server: listens on 127.0.0.1 and serves one connection at a time, each through
-// the login and, when the login attaches a session, the session. The list of disconnected
-// sessions and the pending redirect carry over from one connection to the next.
+// the login and, when the login attaches a session, the session; a connection past
+// --silent-after is held open unanswered instead. The list of disconnected sessions and the
+// pending redirect carry over from one connection to the next.
 //
 // Threads: Listen and Run on one thread; Stop from any thread (a signal watcher, a test).
 // Run also starts a thread that stops the run at its deadline (--exit-after).
@@ -37,6 +38,9 @@ class Server {
 
   private:
     void Serve(int socket);
+    // A connection past --silent-after: what the client sends is read and dropped, nothing is
+    // answered, until the client closes it or the run is stopped.
+    void HoldSilent(int socket);
 
     const ServerOptions m_options;
     EventLog& m_log;
