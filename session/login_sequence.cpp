@@ -74,6 +74,15 @@ int LoginSequence::ConnectTry(const ConnectRequest& request, bool redirected) {
     return status;
 }
 
+bool LoginSequence::Adopt(int socket) {
+    m_channel.SetSocket(socket);
+    // The shut-down sets the exit flag before it closes the channel's socket: a socket that
+    // arrives after that close is closed here, so no read can block on it.
+    if (!m_state.flags.exit.load()) return true;
+    m_channel.CloseSocket();
+    return false;
+}
+
 int LoginSequence::cnctConnect(ConnectRequest& request, bool afterRedirect) {
     DebugPrint(100, "CNCT:    %s:%d    disc. timeout:%d\n", request.host.c_str(), request.port,
                request.disconnectTimeout);
@@ -83,7 +92,7 @@ int LoginSequence::cnctConnect(ConnectRequest& request, bool afterRedirect) {
         std::perror("cnctConnect");
         return kConnectNoConnection;
     }
-    m_channel.SetSocket(socket);
+    if (!Adopt(socket)) return kConnectNoConnection;
     int counter = 0;  // lives across redirects
     bool redirected = afterRedirect;
     for (;;) {
@@ -114,7 +123,7 @@ int LoginSequence::cnctConnect(ConnectRequest& request, bool afterRedirect) {
                        WinsockCodeFromErrno(errno));
             if (socket >= 0) {
                 --counter;
-                m_channel.SetSocket(socket);
+                if (!Adopt(socket)) return kConnectNoConnection;
                 redirected = true;
                 break;
             }

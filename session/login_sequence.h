@@ -66,6 +66,8 @@ private:
     enum class LoginKind { First, Reconnection };
 
     [[nodiscard]] int cnctConnect(ConnectRequest& request, bool afterRedirect);
+    // Makes `socket` the channel's; false (the socket closed) when the client is quitting.
+    [[nodiscard]] bool Adopt(int socket);
     [[nodiscard]] int ConnectTry(const ConnectRequest& request, bool redirected);
     [[nodiscard]] int ReadSessionList(bool& proceed);
     [[nodiscard]] int FinishLogin(bool& attached);
