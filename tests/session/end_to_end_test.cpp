@@ -43,6 +43,25 @@ TEST_F(EndToEndTest, NewSessionDrawsRaw24BitUpdatesPixelExact) {
     EXPECT_TRUE(Contains(run.log, "Authenticating: Complete") || Contains(run.log, "Returned Xzrp zrpScreenWidth: 640"));
 }
 
+TEST_F(EndToEndTest, StartUpRecordsReachTheLogInTheirOrder) {
+    ASSERT_TRUE(StartServer({"--static"}));
+    ClientRun run = RunClient({"--exit-after-frames", "1"}, ConnectionFile());
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    // Each record once, in the order the start-up writes them; the socket buffers are logged
+    // when they are set and again once the session's buffers exist.
+    size_t at = 0;
+    for (const char* record :
+         {"Start Splash Thread\n", "---  ", "Desktop colors = 24\n", "Socket SendBuffer size = ",
+          "Socket SendBuffer size = ", "Start SessionStat Thread\n",
+          "StatThreadEntry Priority ", "MainWin Priority ", "ProcessUDPMsgThreadEntry Priority ",
+          "Start Process UDP Messages Thread\n"}) {
+        at = run.log.find(record, at);
+        ASSERT_NE(at, std::string::npos) << record << "\n" << run.log;
+        at += std::string(record).size();
+    }
+    EXPECT_TRUE(Contains(run.log, "ProcessMsgThreadEntry Priority ")) << run.log;
+}
+
 TEST_F(EndToEndTest, FullScreenSessionAsksForTheMonitorsArea) {
     // Without screens the client counts one monitor of 1024 x 768.
     ASSERT_TRUE(StartServer({"--static"}));
