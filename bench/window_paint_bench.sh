@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The windowed client's paint path under load, on an X server of its own (Xvfb):
-#   - paints per second and repaint requests per second while the test server sends about
+#   - paints per second and damage signals per second while the test server sends about
 #     60 updates a second to a 1920x1080x24 session shown full size;
 #   - the longest time a repaint request waited for the window (must stay under 100 ms);
 #   - the client's CPU use (user + system, as a share of one core) and peak resident memory,
@@ -51,9 +51,9 @@ run() {  # label, client options...
 run "headless (anchor)" --headless
 run "windowed" 
 line=$(grep -h "Window:" "$out/docs/My Connections/"*.txt | tail -1 || true)
-paints=$(sed -n 's/.*Window: \([0-9]*\) paints for \([0-9]*\) repaint.*/\1/p' <<< "$line")
-requests=$(sed -n 's/.*Window: \([0-9]*\) paints for \([0-9]*\) repaint.*/\2/p' <<< "$line")
+paints=$(sed -n 's/.*Window: \([0-9]*\) paints for \([0-9]*\) damage.*/\1/p' <<< "$line")
+requests=$(sed -n 's/.*Window: \([0-9]*\) paints for \([0-9]*\) damage.*/\2/p' <<< "$line")
 wait_ms=$(sed -n 's/.*longest wait for a repaint \([0-9]*\) ms.*/\1/p' <<< "$line")
 echo "windowed: $(awk -v p="$paints" -v t="$seconds" 'BEGIN { printf "%.1f", p / t }') paints/s for" \
-     "$(awk -v p="$requests" -v t="$seconds" 'BEGIN { printf "%.1f", p / t }') repaint requests/s;" \
+     "$(awk -v p="$requests" -v t="$seconds" 'BEGIN { printf "%.1f", p / t }') damage signals/s;" \
      "longest wait for a repaint ${wait_ms} ms"
