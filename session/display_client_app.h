@@ -89,7 +89,7 @@ private:
     WindowMessages m_windowRequests;
 
     LoginSequence m_login{m_state, m_stream, m_channel, m_mailbox, m_notices, m_dialogs};
-    SessionControl m_control{m_state, m_sender, m_display, m_notices, [this] { ShutDown(); }};
+    SessionControl m_control{m_state, m_sender, m_display, m_mailbox, m_notices, [this] { ShutDown(); }};
     WindowCommands m_commands{{m_state, m_channel, m_display, m_frameBuffer, m_control, m_quit},
                               [this] { ShutDown(); }};
     ReceiveLoop m_receive{{m_state, m_stream, m_channel, m_router, m_display, m_sender, m_control, m_login,

@@ -5,7 +5,9 @@
 namespace corvane {
 
 void ReportFailure(const FailureReport& failure, StatusMailbox& mailbox, NoticePort& notices) {
-    DebugPrint(failure.logLevel, "%s\n", (failure.logText.empty() ? failure.text : failure.logText).c_str());
+    if (failure.logLevel >= 0) {
+        DebugPrint(failure.logLevel, "%s\n", (failure.logText.empty() ? failure.text : failure.logText).c_str());
+    }
     switch (failure.kind) {
         case FailureKind::Fatal:
         case FailureKind::FatalNoPause:
@@ -23,6 +25,15 @@ void ReportFailure(const FailureReport& failure, StatusMailbox& mailbox, NoticeP
         case FailureKind::LoginAttempt:
             mailbox.Post(kStatusError, failure.text, true);
             notices.ErrorBeep();
+            break;
+        case FailureKind::UnusableSetting:
+            mailbox.PostError(failure.text);
+            notices.PauseForUser(kSettingPauseMilliseconds);
+            break;
+        case FailureKind::SessionEnded:
+            notices.Minimise();
+            notices.ErrorBeep();
+            notices.ShowSessionEndNotice(failure.title, failure.text);
             break;
     }
 }

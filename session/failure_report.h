@@ -22,17 +22,24 @@ enum class FailureKind {
     SessionNotice,
     // A login attempt was refused and another may follow: error line and alert, no pause.
     LoginAttempt,
+    // A setting the login cannot use; the next attempt asks again: error line, a short pause.
+    UnusableSetting,
+    // The session ended or was lost while the client shows it: the windows are minimised, an
+    // alert, and the notice on the progress window, whose Exit ends the client.
+    SessionEnded,
 };
 
 struct FailureReport {
     FailureKind kind = FailureKind::Fatal;
     std::string text;       // what the user reads
-    int logLevel = 0;       // the level of its log record
+    int logLevel = 0;       // the level of its log record; negative: the caller has logged it
     std::string logText;    // the log record's text, when it differs from `text`
+    std::string title;      // SessionEnded: the notice's title
 };
 
 // How long a failure stays in front of the user before the client goes on (or ends).
 inline constexpr int kFailurePauseMilliseconds = 10000;
+inline constexpr int kSettingPauseMilliseconds = 3000;
 
 void ReportFailure(const FailureReport& failure, StatusMailbox& mailbox, NoticePort& notices);
 

@@ -24,8 +24,9 @@ LoginSequence::LoginSequence(SessionState& state, StreamConnection& stream, Mess
                              StatusMailbox& mailbox, NoticePort& notices, DialogPort& dialogs)
     : m_state(state), m_stream(stream), m_channel(channel), m_mailbox(mailbox), m_notices(notices), m_dialogs(dialogs) {}
 
-void LoginSequence::Fail(FailureKind kind, const std::string& text, int logLevel, const std::string& logText) {
-    ReportFailure(FailureReport{kind, text, logLevel, logText}, m_mailbox, m_notices);
+void LoginSequence::Fail(FailureKind kind, const std::string& text, int logLevel, const std::string& logText,
+                         const std::string& title) {
+    ReportFailure(FailureReport{kind, text, logLevel, logText, title}, m_mailbox, m_notices);
 }
 
 int LoginSequence::ErrorRoutine(const std::string& text, bool wait) {
@@ -187,9 +188,7 @@ int LoginSequence::Login(bool& attached) {
                           "Color Depth 8 - Visual Class 3\r\nColor Depth 16 - Visual Class 4\r\n"
                           "Color Depth 24 - Visual Class 4",
                           m_state.settings.displayDepth);
-            DebugPrint(1, "%s\n", text);
-            m_mailbox.PostError(text);
-            m_notices.PauseForUser(3000);
+            Fail(FailureKind::UnusableSetting, text, 1);
         } else {
             m_state.minit[InitRecordLayout::kBitsPerPixel] = static_cast<uint8_t>(bpp);
             if (m_state.settings.useGLPlus && attempt == 1) {

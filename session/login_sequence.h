@@ -60,7 +60,8 @@ public:
     [[nodiscard]] int LoginAgain();
 
     // Reports a failure the way its kind asks (see ReportFailure).
-    void Fail(FailureKind kind, const std::string& text, int logLevel = 0, const std::string& logText = {});
+    void Fail(FailureKind kind, const std::string& text, int logLevel = 0, const std::string& logText = {},
+              const std::string& title = {});
 
 private:
     enum class LoginKind { First, Reconnection };

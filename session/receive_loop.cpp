@@ -40,10 +40,8 @@ int ReceiveLoop::ProcessMessages() {
             flags.exit.store(true);
             if (!state.settings.closeDialog) break;
             if (!flags.shuttingDown.load()) {
-                DebugPrint(1, "Lost communication with remote host.\n");
-                m_parts.notices.Minimise();
-                m_parts.notices.ErrorBeep();
-                m_parts.notices.ShowSessionEndNotice("Connection lost", "Lost communication with remote host.");
+                m_parts.login.Fail(FailureKind::SessionEnded, "Lost communication with remote host.", 1, {},
+                                   "Connection lost");
                 return 1;
             }
         }

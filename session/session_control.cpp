@@ -9,8 +9,13 @@
 namespace corvane {
 
 SessionControl::SessionControl(SessionState& state, MessageSender& sender, DisplayMessages& display,
-                               NoticePort& notices, std::function<void()> shutDown)
-    : m_state(state), m_sender(sender), m_display(display), m_notices(notices), m_shutDown(std::move(shutDown)) {}
+                               StatusMailbox& mailbox, NoticePort& notices, std::function<void()> shutDown)
+    : m_state(state),
+      m_sender(sender),
+      m_display(display),
+      m_mailbox(mailbox),
+      m_notices(notices),
+      m_shutDown(std::move(shutDown)) {}
 
 void SessionControl::Register(MessageRouter& router) {
     router.Register(ZRPPROTOCOL_MH_MESSSCTL, kSessionControlRecordSize, [this](const MessageFrame& message) {
@@ -53,10 +58,10 @@ void SessionControl::Order(const uint8_t* record) {
             }
             m_state.flags.exit.store(true);
             m_state.flags.shuttingDown.store(true);
-            m_notices.Minimise();
-            m_notices.ErrorBeep();
-            m_notices.ShowSessionEndNotice(exit ? "Connection closed" : "Connection disconnected",
-                                        exit ? "Session closed by server." : "Session disconnected by server.");
+            const char* line = exit ? "Session closed by server." : "Session disconnected by server.";
+            ReportFailure(FailureReport{FailureKind::SessionEnded, line, -1, {},
+                                        exit ? "Connection closed" : "Connection disconnected"},
+                          m_mailbox, m_notices);
             break;
         }
         case kSessionControlEnableReconnect:

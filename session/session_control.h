@@ -12,6 +12,8 @@
 #include "display/display_messages.h"
 #include "protocol/message_router.h"
 #include "protocol/message_sender.h"
+#include "config/status_mailbox.h"
+#include "session/failure_report.h"
 #include "session/notice_port.h"
 #include "session/session_state.h"
 
@@ -20,8 +22,8 @@ namespace corvane {
 class SessionControl {
 public:
     // `shutDown`: the client's shut-down routine.
-    SessionControl(SessionState& state, MessageSender& sender, DisplayMessages& display, NoticePort& notices,
-                   std::function<void()> shutDown);
+    SessionControl(SessionState& state, MessageSender& sender, DisplayMessages& display, StatusMailbox& mailbox,
+                   NoticePort& notices, std::function<void()> shutDown);
 
     void Register(MessageRouter& router);
 
@@ -35,6 +37,7 @@ private:
     SessionState& m_state;
     MessageSender& m_sender;
     DisplayMessages& m_display;
+    StatusMailbox& m_mailbox;
     NoticePort& m_notices;
     std::function<void()> m_shutDown;
 };

@@ -33,7 +33,8 @@ protected:
     } m_events;
     DisplayMessages m_display{m_frameBuffer, m_events};
     QuitSignal m_quit{m_state.flags.exit};
-    SessionControl m_control{m_state, m_sender, m_display, m_host, [] {}};
+    StatusMailbox m_mailbox;
+    SessionControl m_control{m_state, m_sender, m_display, m_mailbox, m_host, [] {}};
     WindowCommands m_commands{{m_state, m_channel, m_display, m_frameBuffer, m_control, m_quit}, [] {}};
 };
 

@@ -59,6 +59,22 @@ private slots:
         QVERIFY2(paints >= 1 && paints <= 3, qPrintable(QString("%1 paints").arg(paints)));
     }
 
+    void TheTitleSaysWhileTheSessionReconnects() {
+        StatusMailbox mailbox;
+        QtHost host;
+        host.Attach(mailbox, [] {});
+        FrameBuffer buffer;
+        QVERIFY(buffer.CreateWorkBitmap(64, 48, 24, true));
+        FakeCommands commands;
+        host.SessionStarted(buffer, commands);
+        host.SetTitle(" Demo  SID:7");
+        host.ShowReconnecting(true);
+        QTRY_VERIFY(host.Window()->windowTitle().contains("Reconnecting"));
+        QVERIFY(host.Window()->windowTitle().startsWith(" Demo  SID:7"));
+        host.ShowReconnecting(false);
+        QTRY_COMPARE(host.Window()->windowTitle(), QString(" Demo  SID:7"));
+    }
+
     void TheSilentBellSoundsNothingAndTheOthersSound() {
         QtHost host;
         // The bell that stands in for a picture that could not be decoded has frequency 0.
