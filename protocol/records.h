@@ -76,6 +76,18 @@ struct ImageRecordLayout {
     static constexpr uint32_t kJpegImage = 2;
 };
 
+// Key event (type 1011) and pointer event (type 1012) records: the words they share.
+struct InputRecordLayout {
+    static constexpr size_t kX = 0;          // u32, pointer
+    static constexpr size_t kY = 4;          // u32, pointer
+    static constexpr size_t kScreenX = 8;    // u32, pointer
+    static constexpr size_t kScreenY = 12;   // u32, pointer
+    static constexpr size_t kModifiers = 16; // u32: modifier and lock flags
+    static constexpr size_t kKeyCode = 20;   // u32, key: the server's key code
+    static constexpr size_t kButton = 20;    // u32, pointer
+    static constexpr size_t kKind = 24;      // u16: 1 press, 2 release (0 motion)
+};
+
 // Conversions. Wire and host order differ only by a byte swap, so one routine serves both
 // directions; the name says which way the caller means.
 void FrameHeaderToHost(uint8_t* header);

@@ -16,17 +16,7 @@ constexpr size_t kWindowRecordSize = 64;
 constexpr size_t kWindowLinkedIdOffset = 32;  // little-endian, carried unconverted
 constexpr int kKeyCipherBlock = 32;
 
-// Offsets shared by the key and pointer records.
-struct InputLayout {
-    static constexpr size_t kX = 0;
-    static constexpr size_t kY = 4;
-    static constexpr size_t kScreenX = 8;
-    static constexpr size_t kScreenY = 12;
-    static constexpr size_t kModifiers = 16;
-    static constexpr size_t kKeyCode = 20;
-    static constexpr size_t kButton = 20;
-    static constexpr size_t kKind = 24;  // u16
-};
+using InputLayout = InputRecordLayout;
 
 std::string Kind(uint16_t kind, bool pointer) {
     switch (kind) {
