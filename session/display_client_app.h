@@ -90,7 +90,8 @@ private:
 
     LoginSequence m_login{m_state, m_stream, m_channel, m_mailbox, m_notices, m_dialogs};
     SessionControl m_control{m_state, m_sender, m_display, m_mailbox, m_notices, [this] { ShutDown(); }};
-    WindowCommands m_commands{{m_state, m_channel, m_display, m_frameBuffer, m_control, m_quit},
+    InputCommands m_input{m_state, m_sender};
+    WindowCommands m_commands{{m_state, m_channel, m_display, m_frameBuffer, m_control, m_input, m_quit},
                               [this] { ShutDown(); }};
     ReceiveLoop m_receive{{m_state, m_stream, m_channel, m_router, m_display, m_sender, m_control, m_login,
                            m_notices, m_quit},

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <string>
 
+#include "input/keyboard_translator.h"
 #include "protocol/rate_statistics.h"
 
 namespace corvane {
@@ -69,6 +70,9 @@ public:
     virtual void SetDecoderThreadLimit(int limit) = 0;
     // Switches the key-map translation on or off; returns the new state.
     virtual bool ToggleKeyMapMode() = 0;
+    // A key of the focused window (user-interface thread): translated and sent to the server.
+    virtual void KeyEvent(const KeyInput& input) = 0;
+
     // Writes the session's connection file (`fullScreenShown`: the window is full screen
     // now); false when it could not be written.
     [[nodiscard]] virtual bool SaveConnectionFile(const std::string& path, bool fullScreenShown) = 0;

@@ -16,6 +16,7 @@
 #include "display/display_messages.h"
 #include "display/frame_buffer.h"
 #include "protocol/message_channel.h"
+#include "session/input_commands.h"
 #include "session/quit_signal.h"
 #include "session/session_commands.h"
 #include "session/session_control.h"
@@ -34,6 +35,7 @@ public:
         DisplayMessages& display;
         FrameBuffer& frameBuffer;
         SessionControl& control;
+        InputCommands& input;
         QuitSignal& quit;
     };
     WindowCommands(Parts parts, std::function<void()> shutDown);
@@ -54,6 +56,7 @@ public:
     void DisconnectSession() override;
     void ShutDown() override { m_shutDown(); }
     void SetDecoderThreadLimit(int limit) override;
+    void KeyEvent(const KeyInput& input) override { m_parts.input.Key(input); }
     bool ToggleKeyMapMode() override;
     [[nodiscard]] bool SaveConnectionFile(const std::string& path, bool fullScreenShown) override;
 

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,6 +15,7 @@
 #include "config/log.h"
 #include "ui/window_geometry.h"
 #include "ui/frame_painter.h"
+#include "ui/key_events.h"
 
 namespace corvane {
 namespace {
@@ -50,6 +52,8 @@ FrameView::FrameView(FrameBuffer& frameBuffer, QWidget* parent)
     : QAbstractScrollArea(parent), m_frameBuffer(frameBuffer) {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
+    // Keys reach the session as keys: dead keys and compose sequences are the session's.
+    setAttribute(Qt::WA_InputMethodEnabled, false);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
     viewport()->setMouseTracking(true);
@@ -164,6 +168,24 @@ void FrameView::paintEvent(QPaintEvent* event) {
         painter.setPen(QPen(QColor(255, 0, 255), 3, Qt::DashLine));
         for (const QRect& r : region) painter.drawRect(r.adjusted(1, 1, -2, -2));
     }
+}
+
+bool FrameView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->accept();
+        return true;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void FrameView::keyPressEvent(QKeyEvent* event) {
+    if (const std::optional<KeyInput> input = KeyInputFromEvent(*event); input && m_keyHandler) m_keyHandler(*input);
+    event->accept();
+}
+
+void FrameView::keyReleaseEvent(QKeyEvent* event) {
+    if (const std::optional<KeyInput> input = KeyInputFromEvent(*event); input && m_keyHandler) m_keyHandler(*input);
+    event->accept();
 }
 
 void FrameView::StartRectangleCopy() {

@@ -10,9 +10,11 @@
 #include <QRegion>
 #include <QRgb>
 #include <atomic>
+#include <functional>
 #include <optional>
 
 #include "display/frame_buffer.h"
+#include "input/keyboard_translator.h"
 #include "ui/frame_painter.h"
 
 namespace corvane {
@@ -32,6 +34,9 @@ public:
     // dark; the frame buffer itself is never written.
     void SetDimmed(bool dimmed);
     [[nodiscard]] bool Dimmed() const { return m_dimmed; }
+
+    // Where the keys of the session go (the window's session commands).
+    void SetKeyHandler(std::function<void(const KeyInput&)> handler) { m_keyHandler = std::move(handler); }
 
     // Full screen shows no scroll bars and starts at the top-left corner.
     void SetFullScreenShown(bool fullScreen);
@@ -66,6 +71,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    // Every key goes to the session: no shortcut or menu mnemonic takes it first, and Tab
+    // does not move the focus.
+    bool event(QEvent* event) override;
+    bool focusNextPrevChild(bool) override { return false; }
 
 private:
     void UpdateScrollBars();
@@ -77,6 +88,7 @@ private:
 
     FrameBuffer& m_frameBuffer;
     FramePainter m_painter;
+    std::function<void(const KeyInput&)> m_keyHandler;
     bool m_fullScreen = false;
     bool m_dimmed = false;
     bool m_debugDrawingRect = false;

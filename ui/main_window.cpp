@@ -29,6 +29,7 @@ MainWindow::MainWindow(FrameBuffer& frameBuffer, SessionCommands& commands, QWid
     : QMainWindow(parent), m_frameBuffer(frameBuffer), m_commands(commands), m_facts(commands.Facts()) {
     setWindowTitle(kInitialTitle);
     m_view = new FrameView(frameBuffer, this);
+    m_view->SetKeyHandler([this](const KeyInput& input) { m_commands.KeyEvent(input); });
     m_view->SetDebugDrawingRect(m_facts.debugDrawingRect != 0);
     setCentralWidget(m_view);
     BuildSessionMenu();

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "session/session_commands.h"
 
@@ -32,6 +33,8 @@ public:
     void SetDecoderThreadLimit(int limit) override { threadLimit = limit; }
     bool ToggleKeyMapMode() override { return false; }
     bool SaveConnectionFile(const std::string&, bool) override { return true; }
+    void KeyEvent(const KeyInput& input) override { keys.push_back(input); }
+    std::vector<KeyInput> keys;
 };
 
 }  // namespace corvane

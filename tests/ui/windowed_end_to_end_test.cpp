@@ -20,6 +20,7 @@
 
 using namespace corvane;
 using corvane::test::ChildProcess;
+using corvane::test::ReadWholeFile;
 using corvane::test::TempDir;
 
 namespace {
@@ -150,6 +151,20 @@ public:
                               m_dir.file("client.stderr"));
     }
 
+    // The key records the server has logged so far, as "code kind" words.
+    [[nodiscard]] std::vector<std::string> KeysLogged() const {
+        std::vector<std::string> keys;
+        const std::string log = ReadWholeFile(m_dir.file("server.log"));
+        for (size_t at = log.find("key code="); at != std::string::npos; at = log.find("key code=", at + 1)) {
+            const size_t end = log.find('\n', at);
+            const std::string line = log.substr(at, end - at);
+            const size_t kind = line.find(" kind=");
+            keys.push_back(line.substr(9, line.find(' ', 9) - 9) + " " + line.substr(kind + 6));
+        }
+        return keys;
+    }
+    [[nodiscard]] std::string ServerLog() const { return ReadWholeFile(m_dir.file("server.log")); }
+
 private:
     TempDir m_dir;
     ChildProcess m_server;
@@ -169,6 +184,30 @@ private slots:
                                  std::chrono::milliseconds(kPatience).count());
         // Every pixel of the session is on the screen, with no scroll bar over any of it.
         QVERIFY(Matches(GrabScreen(), frame, *origin, {0, 0}, {kSmallWidth, kSmallHeight}));
+    }
+
+    void TypedKeysReachTheServerAsTheKeysTheyAre() {
+        WindowedSession session;
+        QVERIFY(session.Start(kSmallWidth, kSmallHeight));
+        const Frame frame(kSmallWidth, kSmallHeight);
+        std::optional<QPoint> origin;
+        QTRY_VERIFY_WITH_TIMEOUT((origin = FindFrame(GrabScreen(), frame)).has_value(),
+                                 std::chrono::milliseconds(kPatience).count());
+        // The keys go to the window under the pointer; Alt+S is the session's, not the menu's.
+        RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(origin->x() + 50), std::to_string(origin->y() + 50)});
+        RunTool({"/usr/bin/xdotool", "type", "--delay", "30", "ab1"});
+        RunTool({"/usr/bin/xdotool", "key", "Tab", "Return", "alt+s"});
+        // The built-in key map: the PC key codes (scan code + 8).
+        const std::vector<std::string> expected = {
+            "38 press", "38 release", "56 press", "56 release", "10 press", "10 release", "23 press", "23 release",
+            "36 press", "36 release", "64 press", "39 press", "64 release", "39 release"};
+        QTRY_VERIFY_WITH_TIMEOUT(session.KeysLogged().size() >= expected.size(),
+                                 std::chrono::milliseconds(kPatience).count());
+        const std::vector<std::string> keys = session.KeysLogged();
+        QCOMPARE(std::vector<std::string>(keys.begin(), keys.begin() + static_cast<long>(expected.size())), expected);
+        QVERIFY2(session.ServerLog().find("key code=39 flags=8 kind=press") != std::string::npos ||
+                     session.ServerLog().find("key code=39 flags=24 kind=press") != std::string::npos,
+                 "S was sent with Alt held");
     }
 
     void LargeSessionScrollsAndGoesFullScreen() {

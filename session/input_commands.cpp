@@ -1,0 +1,27 @@
+#include "session/input_commands.h"
+
+#include "config/log.h"
+#include "protocol/message_types.h"
+
+namespace corvane {
+
+void InputCommands::Key(const KeyInput& input) {
+    // A reconnection is logging in on the socket: what the user does meanwhile is not sent.
+    if (m_state.flags.paused.load()) return;
+    DebugPrint(51, "\n**Original Key %s \"%c\" ShiftState=%d CapsState=%d CtrlState=%d AltState=%d\n",
+               input.press ? "Press" : "Release", input.virtualKey, input.shift ? 1 : 0, input.capsLock ? 1 : 0,
+               input.control ? 1 : 0, input.alt ? 1 : 0);
+    const std::optional<KeyOutput> output = m_translator.Translate(input, m_state.keyMap);
+    if (!output) return;
+    DebugPrint(51, m_state.keyMap.UseKeyMap() ? "zRP Virtual Key (from KeyMapFile): %0x\n" : "zRP Virtual Key  %0x\n",
+               output->keyCode);
+    if (m_state.flags.localMode.load()) return;
+    DebugPrint(51, "----> Sending keystroke: %d\n", output->keyCode);
+    const auto record = KeyRecord(*output);
+    if (m_sender.Post(ZRPPROTOCOL_MH_MESSKEYE, record.data(), record.size(), nullptr, 0,
+                      MessageSender::Coding::KeyRecord)) {
+        m_state.flags.inputSent.store(true);
+    }
+}
+
+}  // namespace corvane

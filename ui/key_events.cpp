@@ -1,0 +1,64 @@
+#include "ui/key_events.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+
+#include "config/log.h"
+#include "platform/x11_keycodes.h"
+
+namespace corvane {
+
+namespace {
+
+// The X11 event state bits of the two locks.
+constexpr quint32 kX11LockMask = 0x02;
+constexpr quint32 kX11NumLockMask = 0x10;
+
+bool IsShift(uint8_t vk) { return vk == 0xA0 || vk == 0xA1; }
+bool IsControl(uint8_t vk) { return vk == 0xA2 || vk == 0xA3; }
+bool IsAlt(uint8_t vk) { return vk == 0xA4 || vk == 0xA5; }
+
+}  // namespace
+
+bool KeyCodesAreEvdev() {
+    static const bool evdev = [] {
+        if (QGuiApplication::platformName() != "xcb") {
+            DebugPrint(0, "Keyboard: the window system is %s, not X11; keys are read as evdev codes + 8\n",
+                       qPrintable(QGuiApplication::platformName()));
+            return true;
+        }
+        const platform::X11KeyCodes codes = platform::DetectX11KeyCodes();
+        if (!codes.connected) {
+            DebugPrint(0, "Keyboard: the X server could not be asked for its key codes; taking them as evdev\n");
+            return true;
+        }
+        DebugPrint(1, "Keyboard: the X server's key codes are \"%s\"%s\n", codes.name.c_str(),
+                   codes.evdev ? " (evdev + 8)" : "; not the evdev set: keys are not sent");
+        return codes.evdev;
+    }();
+    return evdev;
+}
+
+std::optional<KeyInput> KeyInputFromEvent(const QKeyEvent& event) {
+    if (!KeyCodesAreEvdev()) return std::nullopt;
+    const quint32 keyCode = event.nativeScanCode();
+    if (keyCode < kX11EvdevOffset) return std::nullopt;
+    const PcKey* key = PcKeyFromEvdev(static_cast<uint16_t>(keyCode - kX11EvdevOffset));
+    if (key == nullptr) {
+        DebugPrint(51, "Keyboard: key code %u is not a key of the table\n", keyCode);
+        return std::nullopt;
+    }
+    const bool press = event.type() == QEvent::KeyPress;
+    const quint32 state = event.nativeModifiers();
+    KeyInput input = KeyInputFor(*key, press, (state & kX11NumLockMask) != 0);
+    input.capsLock = (state & kX11LockMask) != 0;
+    // The event's modifiers are those held before it: a modifier key counts as held from its
+    // own press on and no longer from its release.
+    const Qt::KeyboardModifiers mods = event.modifiers();
+    input.shift = IsShift(key->virtualKey) ? press : (mods & Qt::ShiftModifier) != 0;
+    input.control = IsControl(key->virtualKey) ? press : (mods & Qt::ControlModifier) != 0;
+    input.alt = IsAlt(key->virtualKey) ? press : (mods & Qt::AltModifier) != 0;
+    return input;
+}
+
+}  // namespace corvane
