@@ -2,6 +2,7 @@
 
 #include "config/log.h"
 #include "protocol/message_types.h"
+#include "protocol/records.h"
 
 namespace corvane {
 
@@ -12,7 +13,9 @@ void PointerMessages::Register(MessageRouter& router) {
 
 void PointerMessages::CursorMovement(const MessageFrame& message) {
     DebugPrint(1, "Received Cursor Movements request\n");
-    DebugPrint(10, "Cursor movements (%zu bytes) are not followed yet\n", message.recordBytes);
+    if (m_localMode.load()) return;
+    m_port.MovePointer(LoadField<int32_t>(message.record, CursorMovementLayout::kX),
+                       LoadField<int32_t>(message.record, CursorMovementLayout::kY));
 }
 
 }  // namespace corvane

@@ -28,6 +28,7 @@ CDisplayClientApp::CDisplayClientApp(SessionPorts ports, SessionOptions options)
       m_dialogs(ports.dialogs),
       m_cursor(ports.cursor),
       m_windows(ports.windows),
+      m_pointerPort(ports.pointer),
       m_options(std::move(options)) {
     // Each capability registers the messages it handles.
     m_display.Register(m_router);

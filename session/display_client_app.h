@@ -72,6 +72,7 @@ private:
     DialogPort& m_dialogs;
     CursorPort& m_cursor;
     WindowPort& m_windows;
+    PointerPort& m_pointerPort;
     const SessionOptions m_options;
 
     SessionState m_state;
@@ -85,7 +86,7 @@ private:
     MessageRouter m_router;
     DisplayMessages m_display{m_frameBuffer, *this};
     ClipboardMessages m_clipboard;
-    PointerMessages m_pointer;
+    PointerMessages m_pointer{m_pointerPort, m_state.flags.localMode};
     WindowMessages m_windowRequests;
 
     LoginSequence m_login{m_state, m_stream, m_channel, m_mailbox, m_notices, m_dialogs};

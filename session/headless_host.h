@@ -15,11 +15,11 @@
 
 namespace corvane {
 
-class HeadlessHost : public NoticePort, public DialogPort, public CursorPort, public WindowPort {
+class HeadlessHost : public NoticePort, public DialogPort, public CursorPort, public WindowPort, public PointerPort {
 public:
     explicit HeadlessHost(std::string sessionChoice) : m_sessionChoice(std::move(sessionChoice)) {}
 
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this}; }
+    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this}; }
 
     // NoticePort.
     void SetTitle(const std::string& title) override;
@@ -41,6 +41,9 @@ public:
 
     // CursorPort.
     void SetRemoteCursor(const CursorImage&, int) override {}
+
+    // PointerPort: there is no pointer to move.
+    void MovePointer(int, int) override {}
 
     // WindowPort.
     void SettingsRead(const ClientSettings&) override {}

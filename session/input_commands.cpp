@@ -24,4 +24,16 @@ void InputCommands::Key(const KeyInput& input) {
     }
 }
 
+void InputCommands::Pointer(const PointerInput& input) {
+    const PointerRecords records = m_pointer.Translate(input);
+    if (records.count == 0 || !Sending()) return;
+    for (int i = 0; i < records.count; ++i) {
+        const PointerOutput& output = records.items[i];
+        DebugPrint(59, "Mouse Event: %d, %d  Btn: %d %d\n", output.x, output.y, output.button, output.action);
+        DebugPrint(10, "zRPpmPutMMseE:  Message type: %d\n", ZRPPROTOCOL_MH_MESSMSEE);
+        const auto record = PointerRecord(output);
+        if (m_sender.Post(ZRPPROTOCOL_MH_MESSMSEE, record.data(), record.size())) m_state.flags.inputSent.store(true);
+    }
+}
+
 }  // namespace corvane

@@ -1,11 +1,12 @@
-// The user's keys to the server: each key event is translated on the thread that handles the
-// focused window's events and its record queued for the sender thread, so typing never waits
-// for the network.
+// The user's keys and pointer to the server: each event is translated on the thread that
+// handles the window's events and its record queued for the sender thread, so typing and
+// pointing never wait for the network.
 //
-// One thread (the user-interface thread) calls Key; the translator's state is its own.
+// One thread (the user-interface thread) calls in; the translators' state is their own.
 #pragma once
 
 #include "input/keyboard_translator.h"
+#include "input/pointer_translator.h"
 #include "protocol/message_sender.h"
 #include "session/session_state.h"
 
@@ -18,11 +19,19 @@ public:
     // Translates and sends one key event; nothing is sent while the session reconnects, in
     // local mode, or for a key the server cannot take.
     void Key(const KeyInput& input);
+    // Sends what a pointer event of the main window means (nothing in local mode).
+    void Pointer(const PointerInput& input);
+    // The server moved the pointer to this place of the main window.
+    void PointerWarped(int clientX, int clientY) { m_pointer.SetWarp(clientX, clientY); }
 
 private:
+    // Whether what the user does may go to the server now.
+    [[nodiscard]] bool Sending() const { return !m_state.flags.paused.load() && !m_state.flags.localMode.load(); }
+
     SessionState& m_state;
     MessageSender& m_sender;
     KeyboardTranslator m_translator;
+    PointerTranslator m_pointer;
 };
 
 }  // namespace corvane

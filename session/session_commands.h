@@ -12,6 +12,7 @@
 #include <string>
 
 #include "input/keyboard_translator.h"
+#include "input/pointer_translator.h"
 #include "protocol/rate_statistics.h"
 
 namespace corvane {
@@ -72,6 +73,11 @@ public:
     virtual bool ToggleKeyMapMode() = 0;
     // A key of the focused window (user-interface thread): translated and sent to the server.
     virtual void KeyEvent(const KeyInput& input) = 0;
+    // A pointer event of the main window (user-interface thread).
+    virtual void PointerEvent(const PointerInput& input) = 0;
+    // The server moved the pointer to this place of the main window (user-interface thread):
+    // the event the move brings is not sent back.
+    virtual void PointerWarped(int clientX, int clientY) = 0;
 
     // Writes the session's connection file (`fullScreenShown`: the window is full screen
     // now); false when it could not be written.

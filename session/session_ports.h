@@ -2,6 +2,7 @@
 // windowed client's Qt side and by the headless host.
 #pragma once
 
+#include "input/pointer_port.h"
 #include "session/cursor_port.h"
 #include "session/dialog_port.h"
 #include "session/notice_port.h"
@@ -14,6 +15,7 @@ struct SessionPorts {
     DialogPort& dialogs;
     CursorPort& cursor;
     WindowPort& windows;
+    PointerPort& pointer;
 };
 
 }  // namespace corvane

@@ -57,6 +57,8 @@ public:
     void ShutDown() override { m_shutDown(); }
     void SetDecoderThreadLimit(int limit) override;
     void KeyEvent(const KeyInput& input) override { m_parts.input.Key(input); }
+    void PointerEvent(const PointerInput& input) override { m_parts.input.Pointer(input); }
+    void PointerWarped(int clientX, int clientY) override { m_parts.input.PointerWarped(clientX, clientY); }
     bool ToggleKeyMapMode() override;
     [[nodiscard]] bool SaveConnectionFile(const std::string& path, bool fullScreenShown) override;
 

@@ -3,7 +3,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QCursor>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -231,7 +233,12 @@ void FrameView::mousePressEvent(QMouseEvent* event) {
         m_copyDragging = true;
         return;
     }
-    QAbstractScrollArea::mousePressEvent(event);
+    if (!m_copyActive) SendPointer(PointerKind::Press, *event);
+}
+
+void FrameView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second click of a double click is a click like the first.
+    mousePressEvent(event);
 }
 
 void FrameView::mouseMoveEvent(QMouseEvent* event) {
@@ -241,7 +248,7 @@ void FrameView::mouseMoveEvent(QMouseEvent* event) {
         viewport()->update(before.united(QRect(m_anchor, m_current).normalized().adjusted(-1, -1, 1, 1)));
         return;
     }
-    QAbstractScrollArea::mouseMoveEvent(event);
+    if (!m_copyActive) SendPointer(PointerKind::Move, *event);
 }
 
 void FrameView::mouseReleaseEvent(QMouseEvent* event) {
@@ -256,7 +263,49 @@ void FrameView::mouseReleaseEvent(QMouseEvent* event) {
         viewport()->update();
         return;
     }
-    QAbstractScrollArea::mouseReleaseEvent(event);
+    if (!m_copyActive) SendPointer(PointerKind::Release, *event);
+}
+
+void FrameView::wheelEvent(QWheelEvent* event) {
+    event->accept();
+    if (m_copyActive || !m_pointerHandler) return;
+    PointerInput input;
+    input.kind = PointerKind::Wheel;
+    input.wheelDelta = event->angleDelta().y();
+    FillPlaces(input, event->position().toPoint(), event->globalPosition().toPoint());
+    m_pointerHandler(input);
+}
+
+void FrameView::SendPointer(PointerKind kind, const QMouseEvent& event) {
+    if (!m_pointerHandler) return;
+    PointerInput input;
+    input.kind = kind;
+    switch (event.button()) {
+        case Qt::LeftButton: input.button = 1; break;
+        case Qt::MiddleButton: input.button = 2; break;
+        case Qt::RightButton: input.button = 3; break;
+        default:
+            if (kind != PointerKind::Move) return;  // buttons the server has no number for
+            break;
+    }
+    FillPlaces(input, event.position().toPoint(), event.globalPosition().toPoint());
+    m_pointerHandler(input);
+}
+
+void FrameView::FillPlaces(PointerInput& input, QPoint client, QPoint screen) const {
+    const QPoint scroll = ScrollPosition();
+    input.clientX = client.x();
+    input.clientY = client.y();
+    input.screenX = screen.x();
+    input.screenY = screen.y();
+    input.scrollX = scroll.x();
+    input.scrollY = scroll.y();
+}
+
+void FrameView::WarpPointer(int frameX, int frameY) {
+    const QPoint client = QPoint(frameX, frameY) - ScrollPosition();
+    QCursor::setPos(viewport()->mapToGlobal(client));
+    if (m_warpHandler) m_warpHandler(client.x(), client.y());
 }
 
 void FrameView::CopyRectangle(QRect area) {

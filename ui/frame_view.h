@@ -15,6 +15,7 @@
 
 #include "display/frame_buffer.h"
 #include "input/keyboard_translator.h"
+#include "input/pointer_translator.h"
 #include "ui/frame_painter.h"
 
 namespace corvane {
@@ -37,6 +38,13 @@ public:
 
     // Where the keys of the session go (the window's session commands).
     void SetKeyHandler(std::function<void(const KeyInput&)> handler) { m_keyHandler = std::move(handler); }
+    // Where the pointer events go, and where a server-made move is reported.
+    void SetPointerHandlers(std::function<void(const PointerInput&)> pointer, std::function<void(int, int)> warped) {
+        m_pointerHandler = std::move(pointer);
+        m_warpHandler = std::move(warped);
+    }
+    // The server moves the pointer to this frame-buffer place.
+    void WarpPointer(int frameX, int frameY);
 
     // Full screen shows no scroll bars and starts at the top-left corner.
     void SetFullScreenShown(bool fullScreen);
@@ -71,6 +79,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     // Every key goes to the session: no shortcut or menu mnemonic takes it first, and Tab
@@ -82,6 +92,8 @@ private:
     void UpdateScrollBars();
     void ScrollAction(Qt::Orientation orientation, int action);
     void CopyRectangle(QRect area);
+    void SendPointer(PointerKind kind, const QMouseEvent& event);
+    void FillPlaces(PointerInput& input, QPoint client, QPoint screen) const;
     void RememberCursor();
     void SetCopyCursor();
     void RestoreCursor();
@@ -89,6 +101,8 @@ private:
     FrameBuffer& m_frameBuffer;
     FramePainter m_painter;
     std::function<void(const KeyInput&)> m_keyHandler;
+    std::function<void(const PointerInput&)> m_pointerHandler;
+    std::function<void(int, int)> m_warpHandler;
     bool m_fullScreen = false;
     bool m_dimmed = false;
     bool m_debugDrawingRect = false;

@@ -30,6 +30,8 @@ MainWindow::MainWindow(FrameBuffer& frameBuffer, SessionCommands& commands, QWid
     setWindowTitle(kInitialTitle);
     m_view = new FrameView(frameBuffer, this);
     m_view->SetKeyHandler([this](const KeyInput& input) { m_commands.KeyEvent(input); });
+    m_view->SetPointerHandlers([this](const PointerInput& input) { m_commands.PointerEvent(input); },
+                               [this](int x, int y) { m_commands.PointerWarped(x, y); });
     m_view->SetDebugDrawingRect(m_facts.debugDrawingRect != 0);
     setCentralWidget(m_view);
     BuildSessionMenu();

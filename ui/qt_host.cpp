@@ -281,6 +281,12 @@ void QtHost::SetRemoteCursor(const CursorImage& image, int reverseCursorColor) {
     });
 }
 
+void QtHost::MovePointer(int frameX, int frameY) {
+    PostToGui([this, frameX, frameY] {
+        if (m_window) m_window->View()->WarpPointer(frameX, frameY);
+    });
+}
+
 int QtHost::EventLoop() {
     std::unique_lock lock(m_quitMutex);
     m_quitSignal.wait(lock, [this] { return m_exitCode.has_value(); });

@@ -27,7 +27,12 @@
 
 namespace corvane {
 
-class QtHost : public QObject, public NoticePort, public DialogPort, public CursorPort, public WindowPort {
+class QtHost : public QObject,
+               public NoticePort,
+               public DialogPort,
+               public CursorPort,
+               public WindowPort,
+               public PointerPort {
     Q_OBJECT
 
 public:
@@ -35,7 +40,7 @@ public:
     QtHost();
     ~QtHost() override;
 
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this}; }
+    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this}; }
 
     // The application object's status mailbox and shut-down routine (the progress window's
     // Exit calls it). Set before the session thread starts.
@@ -64,6 +69,9 @@ public:
 
     // CursorPort.
     void SetRemoteCursor(const CursorImage& image, int reverseCursorColor) override;
+
+    // PointerPort.
+    void MovePointer(int frameX, int frameY) override;
 
     // WindowPort.
     void SettingsRead(const ClientSettings& settings) override;

@@ -34,6 +34,10 @@ public:
     bool ToggleKeyMapMode() override { return false; }
     bool SaveConnectionFile(const std::string&, bool) override { return true; }
     void KeyEvent(const KeyInput& input) override { keys.push_back(input); }
+    void PointerEvent(const PointerInput& input) override { pointer.push_back(input); }
+    void PointerWarped(int x, int y) override { warps.emplace_back(x, y); }
+    std::vector<PointerInput> pointer;
+    std::vector<std::pair<int, int>> warps;
     std::vector<KeyInput> keys;
 };
 

@@ -241,6 +241,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Matches(GrabScreen(), frame, *origin, paged, view),
                                  std::chrono::milliseconds(kPatience).count());
 
+        // A click in the scrolled view lands on the remote pixel under it.
+        RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(origin->x() + 10), std::to_string(origin->y() + 10),
+                 "click", "1"});
+        const std::string pressed =
+            "pointer x=" + std::to_string(10 + paged.x()) + " y=10 screen-x=" + std::to_string(origin->x() + 10) +
+            " screen-y=" + std::to_string(origin->y() + 10) + " button=1 action=press";
+        QTRY_VERIFY_WITH_TIMEOUT(session.ServerLog().find(pressed) != std::string::npos,
+                                 std::chrono::milliseconds(kPatience).count());
+        QVERIFY(session.ServerLog().find("button=1 action=release") != std::string::npos);
+
         // Alt+Enter: the top-left of the session fills the whole screen, without a frame.
         RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(origin->x() + 100), std::to_string(origin->y() + 100),
                  "key", "alt+Return"});
