@@ -24,6 +24,28 @@ void InputCommands::Key(const KeyInput& input) {
     }
 }
 
+void InputCommands::ReleaseModifiers() {
+    // Only where the server exchanges the clipboard and the session is the user's own.
+    if (!m_state.flags.clipboardSync.load() || m_state.collaborationFlag != 0) return;
+    struct Release {
+        uint8_t virtualKey;
+        uint8_t scanCode;
+        bool extended;
+    };
+    constexpr Release kReleases[] = {
+        {kVkControl, 0x1D, false}, {kVkControl, 0x1D, true}, {kVkAlt, 0x38, false},
+        {kVkAlt, 0x38, true},      {kVkShift, 0x2A, false},  {kVkShift, 0x36, false},
+    };
+    for (const Release& release : kReleases) {
+        KeyInput input;
+        input.virtualKey = release.virtualKey;
+        input.scanCode = release.scanCode;
+        input.extended = release.extended;
+        input.press = false;
+        Key(input);
+    }
+}
+
 void InputCommands::Pointer(const PointerInput& input) {
     const PointerRecords records = m_pointer.Translate(input);
     if (records.count == 0 || !Sending()) return;

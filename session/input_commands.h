@@ -19,6 +19,9 @@ public:
     // Translates and sends one key event; nothing is sent while the session reconnects, in
     // local mode, or for a key the server cannot take.
     void Key(const KeyInput& input);
+    // The client's windows lost the keyboard to another program: the modifiers the server may
+    // still think held are released (both Controls, both Alts, both Shifts).
+    void ReleaseModifiers();
     // Sends what a pointer event of the main window means (nothing in local mode).
     void Pointer(const PointerInput& input);
     // The server moved the pointer to this place of the main window.

@@ -73,6 +73,8 @@ public:
     virtual bool ToggleKeyMapMode() = 0;
     // A key of the focused window (user-interface thread): translated and sent to the server.
     virtual void KeyEvent(const KeyInput& input) = 0;
+    // The client's windows lost the keyboard to another program (user-interface thread).
+    virtual void KeyboardLost() = 0;
     // A pointer event of the main window (user-interface thread).
     virtual void PointerEvent(const PointerInput& input) = 0;
     // The server moved the pointer to this place of the main window (user-interface thread):

@@ -30,6 +30,11 @@ MainWindow::MainWindow(FrameBuffer& frameBuffer, SessionCommands& commands, QWid
     setWindowTitle(kInitialTitle);
     m_view = new FrameView(frameBuffer, this);
     m_view->SetKeyHandler([this](const KeyInput& input) { m_commands.KeyEvent(input); });
+    // Moving between the client's own windows keeps the keyboard; another program taking it
+    // leaves no key held on the server.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive) m_commands.KeyboardLost();
+    });
     m_view->SetPointerHandlers([this](const PointerInput& input) { m_commands.PointerEvent(input); },
                                [this](int x, int y) { m_commands.PointerWarped(x, y); });
     m_view->SetDebugDrawingRect(m_facts.debugDrawingRect != 0);

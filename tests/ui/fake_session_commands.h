@@ -36,6 +36,8 @@ public:
     void KeyEvent(const KeyInput& input) override { keys.push_back(input); }
     void PointerEvent(const PointerInput& input) override { pointer.push_back(input); }
     void PointerWarped(int x, int y) override { warps.emplace_back(x, y); }
+    void KeyboardLost() override { ++keyboardLost; }
+    int keyboardLost = 0;
     std::vector<PointerInput> pointer;
     std::vector<std::pair<int, int>> warps;
     std::vector<KeyInput> keys;
