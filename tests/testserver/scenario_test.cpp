@@ -25,6 +25,7 @@ TEST(ScenarioTest, ReadsEveryActionAndTrigger) {
         {"after-frames 2 corrupt-compext", {Trigger::AfterFrames, 2, Action::CorruptCompext}},
         {"after-ms 5 colour-table", {Trigger::AfterMs, 5, Action::ColourTable}},
         {"after-frames 1000000 stop-updates", {Trigger::AfterFrames, 1'000'000, Action::StopUpdates}},
+        {"after-frames 2 warp 40 30", {Trigger::AfterFrames, 2, Action::Warp, 40, 30}},
     };
     for (const GoodLine& c : cases) {
         const ScenarioParse parse = ParseScenario(c.line);
@@ -61,6 +62,8 @@ TEST(ScenarioTest, RefusesBadLinesWithTheirNumber) {
         "after-frames 3 sctl 1 2 3",   // too many arguments
         "after-frames 3 sctl abc",     // code not a number
         "after-frames 3 sctl 4294967296",
+        "after-frames 3 warp 40",      // no y
+        "after-frames 3 warp 40 -1",   // negative
     };
     for (const char* line : bad) {
         const ScenarioParse parse = ParseScenario(std::string("after-frames 1 bell\n# fine\n") + line + "\n");

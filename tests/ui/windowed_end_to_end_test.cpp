@@ -2,6 +2,7 @@
 // exactly the screen the server sent, scrolls to the part the user asks for, and Alt+Enter
 // turns it into full screen. The test grabs the X screen as a user would see it.
 #include <QApplication>
+#include <QCursor>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
@@ -122,11 +123,15 @@ void RunTool(const std::vector<std::string>& args) {
 // The test server and the windowed client, for one session of the given size.
 class WindowedSession {
 public:
-    bool Start(int width, int height) {
-        if (!m_server.Start({CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "60", "--static",
-                             "--geometry", std::to_string(width) + "x" + std::to_string(height), "--log",
-                             m_dir.file("server.log")},
-                            {}, m_dir.file("server.stderr"))) {
+    bool Start(int width, int height, const std::string& scenario = {}) {
+        std::vector<std::string> server = {CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "60",
+                                           "--static", "--geometry", std::to_string(width) + "x" + std::to_string(height),
+                                           "--log", m_dir.file("server.log")};
+        if (!scenario.empty()) {
+            server.push_back("--scenario");
+            server.push_back(m_dir.write("scenario.txt", scenario));
+        }
+        if (!m_server.Start(server, {}, m_dir.file("server.stderr"))) {
             return false;
         }
         const std::string listening = m_server.ReadLine();
@@ -208,6 +213,24 @@ private slots:
         QVERIFY2(session.ServerLog().find("key code=39 flags=8 kind=press") != std::string::npos ||
                      session.ServerLog().find("key code=39 flags=24 kind=press") != std::string::npos,
                  "S was sent with Alt held");
+    }
+
+    void TheServerMovesThePointerAndItsEchoIsNotSentBack() {
+        WindowedSession session;
+        // The static desktop sends its one picture and then nothing: the warp follows at once.
+        QVERIFY(session.Start(kSmallWidth, kSmallHeight, "after-ms 1500 warp 40 30\n"));
+        const Frame frame(kSmallWidth, kSmallHeight);
+        std::optional<QPoint> origin;
+        QTRY_VERIFY_WITH_TIMEOUT((origin = FindFrame(GrabScreen(), frame)).has_value(),
+                                 std::chrono::milliseconds(kPatience).count());
+        RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(origin->x() + 5), std::to_string(origin->y() + 5)});
+        QTRY_VERIFY_WITH_TIMEOUT(QCursor::pos() == *origin + QPoint(40, 30), std::chrono::milliseconds(kPatience).count());
+        // The move the warp made is not reported; the next real one is.
+        QTest::qWait(300);
+        QVERIFY(session.ServerLog().find("pointer x=40 y=30 ") == std::string::npos);
+        RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(origin->x() + 41), std::to_string(origin->y() + 30)});
+        QTRY_VERIFY_WITH_TIMEOUT(session.ServerLog().find("pointer x=41 y=30 ") != std::string::npos,
+                                 std::chrono::milliseconds(kPatience).count());
     }
 
     void LargeSessionScrollsAndGoesFullScreen() {

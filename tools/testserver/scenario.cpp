@@ -42,6 +42,7 @@ constexpr ActionName kActions[] = {
     {"corrupt-compext", ScenarioAction::CorruptCompext},
     {"colour-table", ScenarioAction::ColourTable},
     {"stop-updates", ScenarioAction::StopUpdates},
+    {"warp", ScenarioAction::Warp},
 };
 
 // Fills `step` from the words of one line; the text of the error otherwise.
@@ -68,6 +69,16 @@ std::string ParseStep(const std::vector<std::string_view>& words, ScenarioStep& 
     step.action = found->action;
 
     const size_t arguments = words.size() - 3;
+    if (step.action == ScenarioAction::Warp) {
+        int64_t x = 0;
+        int64_t y = 0;
+        if (arguments != 2 || !ReadNumber(words[3], INT32_MAX, x) || !ReadNumber(words[4], INT32_MAX, y)) {
+            return "warp takes an x and a y";
+        }
+        step.code = static_cast<uint32_t>(x);
+        step.argument = static_cast<uint32_t>(y);
+        return {};
+    }
     if (step.action != ScenarioAction::SessionControl) {
         if (arguments != 0) return std::string(found->name) + " takes no argument";
         return {};
@@ -115,6 +126,8 @@ std::string DescribeAction(const ScenarioStep& step) {
         std::string text(candidate.name);
         if (step.action == ScenarioAction::SessionControl) {
             text += " code=" + std::to_string(step.code) + " arg=" + std::to_string(step.argument);
+        } else if (step.action == ScenarioAction::Warp) {
+            text += " x=" + std::to_string(step.code) + " y=" + std::to_string(step.argument);
         }
         return text;
     }

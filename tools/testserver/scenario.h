@@ -5,7 +5,8 @@
 //                            (0: right after the login, before the first update)
 //   after-ms N ACTION        N milliseconds after the login ended
 //
-// Actions: sctl CODE [ARG] (a session-control message), drop (close the connection),
+// Actions: sctl CODE [ARG] (a session-control message), warp X Y (move the client's pointer to
+// that frame-buffer place), drop (close the connection),
 // bad-frame-size-12 (a frame header announcing 12 bytes), bell, corrupt-compext (a COMPEXT
 // frame that does not inflate), colour-table, stop-updates (no further moving updates).
 //
@@ -32,14 +33,15 @@ enum class ScenarioAction {
     CorruptCompext,
     ColourTable,
     StopUpdates,
+    Warp,
 };
 
 struct ScenarioStep {
     ScenarioTrigger trigger = ScenarioTrigger::AfterFrames;
     int64_t when = 0;  // image updates or milliseconds
     ScenarioAction action = ScenarioAction::Bell;
-    uint32_t code = 0;      // session control only
-    uint32_t argument = 0;  // session control only
+    uint32_t code = 0;      // session control; warp: x
+    uint32_t argument = 0;  // session control; warp: y
 
     friend bool operator==(const ScenarioStep&, const ScenarioStep&) = default;
 };

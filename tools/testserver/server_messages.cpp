@@ -105,6 +105,13 @@ std::vector<uint8_t> SessionControlBody(uint32_t code, uint32_t argument, uint32
     return Body(ZRPPROTOCOL_MH_MESSSCTL, record, sizeof record, 0);
 }
 
+std::vector<uint8_t> CursorMovementBody(int32_t x, int32_t y) {
+    uint8_t record[16] = {};
+    StoreField<int32_t>(record, 4, x);
+    StoreField<int32_t>(record, 8, y);
+    return Body(ZRPPROTOCOL_MH_MESSCRMV, record, sizeof record, 0);
+}
+
 std::vector<uint8_t> BellBody() {
     uint8_t record[kBellRecordSize] = {};
     record[0] = 0;  // 0: sound the bell

@@ -46,5 +46,7 @@ inline constexpr uint32_t kColourEntrySize = 3;
 
 // A bell that asks for a beep.
 [[nodiscard]] std::vector<uint8_t> BellBody();
+// A cursor movement: the client moves its pointer to this frame-buffer place.
+[[nodiscard]] std::vector<uint8_t> CursorMovementBody(int32_t x, int32_t y);
 
 }  // namespace corvane::testserver

@@ -201,6 +201,9 @@ void Session::Perform(const ScenarioStep& step) {
         case ScenarioAction::StopUpdates:
             m_movingStopped = true;
             break;
+        case ScenarioAction::Warp:
+            (void)Send(CursorMovementBody(static_cast<int32_t>(step.code), static_cast<int32_t>(step.argument)));
+            break;
     }
 }
 
