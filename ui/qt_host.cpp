@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <future>
@@ -329,8 +330,11 @@ bool QtHost::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (event->type() == QEvent::KeyPress && enter && (key->modifiers() & Qt::AltModifier) && m_window &&
-            m_window->isActiveWindow()) {
+        // The key is for the main window when it goes to one of its widgets; whether the
+        // toolkit counts the window active depends on a window manager being there.
+        auto* target = qobject_cast<QWidget*>(watched);
+        const bool forMainWindow = m_window && target != nullptr && target->window() == m_window;
+        if (event->type() == QEvent::KeyPress && enter && (key->modifiers() & Qt::AltModifier) && forMainWindow) {
             m_swallowAltEnterRelease = true;
             m_window->ToggleFullScreen();
             return true;

@@ -279,6 +279,13 @@ private slots:
                  "key", "alt+Return"});
         QTRY_VERIFY_WITH_TIMEOUT(Matches(GrabScreen(), frame, {0, 0}, {0, 0}, {kScreenWidth, kScreenHeight}),
                                  std::chrono::milliseconds(kPatience).count());
+
+        // Alt+Enter again: the framed window comes back at its size and place, even with no
+        // window manager to remember them.
+        RunTool({"/usr/bin/xdotool", "key", "alt+Return"});
+        QTRY_VERIFY_WITH_TIMEOUT(Matches(GrabScreen(), frame, *origin, {0, 0}, view),
+                                 std::chrono::milliseconds(kPatience).count());
+        QVERIFY(!Matches(GrabScreen(), frame, *origin, {0, 0}, {view.width() + 40, view.height()}));
     }
 };
 
