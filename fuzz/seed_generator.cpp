@@ -209,6 +209,14 @@ void MessageSeeds(const Bytes& jfif, const Bytes& jpeg) {
                 ListEntry(COMPAES, false, update),
                 ListEntry(5, false, status)}));
 
+    // 0x05: a frame list read with JPEG images expected, a short and a whole JPEG image update.
+    Bytes image = Message(ZRPPROTOCOL_MH_MESSIMFB, {2, 1},
+                          Join({BigEndianWords({uint32_t(jpeg.size()), 1, 2, 33, 17}), jpeg}));
+    Write("message_reader_fuzz", "list-jpeg-images.bin",
+          Join({{0x05},
+                ListEntry(COMPEXT, false, Bytes(image.begin(), image.begin() + 48)),
+                ListEntry(COMPEXT, false, image)}));
+
     // Control: depth 24 (index 2), protocol 2.00, seamless windows.
     Write("routed_messages_fuzz", "session-depth-24.bin",
           Join({{0x52}, DisplayMessageList(jfif, jpeg)}));
