@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "config/connection_file.h"
 #include "config/error_box.h"
@@ -203,6 +208,52 @@ TEST_F(ConnectionFileWriterTest, UncreatableFileShowsTheBoxAndKeepsNothingHalfWr
     ASSERT_EQ(WriteConnectionFile(existing, Saved(), {}), 0);
     EXPECT_EQ(test::ReadWholeFile(existing).rfind("[ZRP Client]\r\n", 0), 0u);
     EXPECT_FALSE(test::ReadWholeFile(existing + ".part").size());
+}
+
+// The earlier file is replaced only by a rename: a save that fails partway leaves it whole,
+// and one that succeeds puts a new file in its place instead of rewriting the old one, so a
+// second link to the old file still shows the earlier contents.
+TEST_F(ConnectionFileWriterTest, TheEarlierFileIsReplacedOnlyByRename) {
+    std::vector<std::string> boxes;
+    SetThreadMayWaitForPerson(true);
+    SetErrorBoxHandler(
+        [&](const std::string& caption, const std::string&) { boxes.push_back(caption); });
+    const std::string path = m_dir.write("saved.zrp", "earlier contents");
+    const std::string earlier = m_dir.file("earlier.zrp");
+    ASSERT_EQ(::link(path.c_str(), earlier.c_str()), 0);
+
+    // A line too long for the writer fails the save after the lines before it were written.
+    ClientSettings failing = Saved();
+    failing.displayServerName = std::string(600, 'n');
+    EXPECT_EQ(WriteConnectionFile(path, failing, {}), 1);
+    EXPECT_EQ(boxes, std::vector<std::string>{"Error creating zrp file!"});
+    EXPECT_EQ(test::ReadWholeFile(path), "earlier contents");
+    EXPECT_FALSE(std::filesystem::exists(path + ".part"));
+
+    ASSERT_EQ(WriteConnectionFile(path, Saved(), {}), 0);
+    EXPECT_EQ(test::ReadWholeFile(path).rfind("[ZRP Client]\r\n", 0), 0u);
+    EXPECT_EQ(test::ReadWholeFile(earlier), "earlier contents");
+}
+
+// A saved server code is its scrambled form whatever its length. The reader takes a short code
+// in clear as well, so reading the file back cannot tell the two apart: the line must.
+TEST_F(ConnectionFileWriterTest, TheServerCodeIsSavedScrambled) {
+    const std::string key = "\r\nServerCode                ";
+    for (const std::string code : {"ABC", "A-SERVER-CODE-OF-20"}) {
+        SCOPED_TRACE(code);
+        ClientSettings s = Saved();
+        s.serverCode = code;
+        const std::string path = m_dir.file("code.zrp");
+        ASSERT_EQ(WriteConnectionFile(path, s, {}), 0);
+        const std::string text = test::ReadWholeFile(path);
+        const size_t at = text.find(key);
+        ASSERT_NE(at, std::string::npos);
+        const std::string stored = text.substr(at + key.size(), kScrambledLength);
+        EXPECT_EQ(text.substr(at + key.size() + kScrambledLength, 2), "\r\n");
+        std::string clear;
+        ASSERT_EQ(UnscrambleText(stored, clear), 0) << "stored as: " << stored;
+        EXPECT_EQ(clear, code);
+    }
 }
 
 }  // namespace

@@ -392,6 +392,44 @@ TEST_F(InfoBlockTest, StreamThatEndsEarlyFailsTheGet) {
     }
 }
 
+// A server's block as the wire carries it, written down byte by byte at the record's own
+// offsets rather than through the setters, so a reader that takes a field from the wrong place
+// shows. Depth and bits per pixel differ, as they do in every true-colour session.
+TEST_F(InfoBlockTest, ServersBlockIsReadFromTheRecordsOwnOffsets) {
+    Bytes record(kInfoBlockSize, 0);
+    const auto put = [&record](size_t offset, uint32_t value) {
+        PutBE32(record.data() + offset, value);
+    };
+    put(4, 143);  // block magic
+    put(12, 0);   // status
+    put(116, 1600);
+    put(120, 1200);
+    put(124, 24);   // depth
+    put(128, 32);   // bits per pixel
+    put(132, 4);    // visual class
+    put(136, 100);  // session id: the geometry is the session's
+    record[144] = 0x03;  // version 9.40
+    record[145] = 0xAC;
+    record[146] = 0x00;  // protocol version 2.00
+    record[147] = 0xC8;
+    Bytes wire = ScrambledWireForm(Deflate(record.data()));
+    ASSERT_EQ(EncipherBlocks(wire.data() + 4, wire.size() - 4, 32, BuildPayloadKey("ABC")), 0);
+
+    StreamLink link(0);
+    ASSERT_TRUE(link.Connect());
+    Watchdog watchdog({link.clientSocket, link.serverSocket});
+    ASSERT_TRUE(test::SendAll(link.serverSocket, wire.data(), wire.size()));
+    InfoBlock block;
+    EXPECT_EQ(InfoGetFromSocket(link.client, link.clientSocket, block, "ABC"),
+              static_cast<int>(wire.size() - 4));
+    EXPECT_EQ(block.Status(), 0);
+    EXPECT_EQ(block.Geometry(), (InfoGeometry{1600, 1200, 24, 32, 4}));
+    EXPECT_EQ(block.SessionId(), 100);
+    EXPECT_EQ(block.Version(), 940);
+    EXPECT_EQ(block.ProtocolVersion(), 200);
+    EXPECT_FALSE(watchdog.Fired());
+}
+
 // Both ends as the login uses them, over TLS: the client's block reaches the server end
 // field for field, and the server's answer reaches the client. A server end with a different
 // server code cannot read the block.

@@ -129,6 +129,26 @@ TEST_F(MessageChannelTest, LargestFrameIsAccepted) {
                              body.size() - kRecordHeaderSize));
 }
 
+// The frame limit holds on its own: a frame one byte over it would still fit buffers of the
+// largest size, and must be refused before a byte of its body is read.
+TEST_F(MessageChannelTest, FrameOneByteOverTheLimitIsRefusedByTheLargestBuffers) {
+    MessageChannel big(m_client);
+    big.SetSocket(m_fds[0]);
+    ASSERT_TRUE(big.AllocateBuffers(8192, 8192, 24));
+    ASSERT_EQ(big.BufferSize(), kMaxFrameSize);
+    ASSERT_LE(kMaxFrameSize + 1 - kFrameHeaderSize, big.BufferSize())
+        << "the body would fit the buffers";
+
+    WriteHeader(static_cast<uint32_t>(kMaxFrameSize + 1), kEnvelopePlain);
+    const std::vector<uint8_t> start = Body(ZRPPROTOCOL_MH_MESSIMFB, Pattern(68));
+    WriteRaw(start.data(), start.size());
+    shutdown(m_fds[1], SHUT_WR);  // no more comes: a read of the body would end here, not hang
+
+    MessageFrame frame;
+    EXPECT_EQ(big.ReadMessage(kDecoderDeflate, frame), -1);
+    EXPECT_EQ(Pending(), static_cast<int>(start.size())) << "the body was read";
+}
+
 TEST_F(MessageChannelTest, EnvelopesRoundTrip) {
     struct Case {
         const char* name;
