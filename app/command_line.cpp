@@ -35,16 +35,26 @@ bool IsSessionChoice(const std::string& text) {
 
 const char* CommandLineUsage() {
     return "usage: corvane [options] [FILE.zrp]\n"
+           "Connects to the Corvane server that the connection file FILE.zrp names and shows\n"
+           "the session; without a file the Session Login dialog asks where to connect.\n"
+           "\n"
+           "  -h, --help              show this text and exit\n"
+           "  --version               show the version of the client and its libraries and exit\n"
            "  --headless              no windows; dialogs are answered without a person\n"
            "  --session-choice WHAT   a session id, \"new\" or \"last\" (default \"last\")\n"
            "  --exit-after-frames N   end the session after N image updates and drawing "
            "requests\n"
            "  --exit-after SECONDS    end the session after this many seconds\n"
-           "  --screenshot FILE       write the frame buffer as a PNG when the session ends\n";
+           "  --screenshot FILE       write the frame buffer as a PNG when the session ends\n"
+           "  --                      the next argument is the connection file\n"
+           "\n"
+           "Exit status: 0 when the session ended normally, 2 for a malformed command line,\n"
+           "255 when the client ended on an error. See corvane(1).\n";
 }
 
 int ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
     out = CommandLine{};
+    bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&](std::string& target) {
@@ -56,10 +66,21 @@ int ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std
             return true;
         };
         std::string text;
-        if (arg == "--headless") {
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            if (!out.connectionFile.empty()) {
+                error = "more than one connection file: " + arg;
+                return -1;
+            }
+            // Taken as it stands, quotes and all: a path that names no file means stand-alone.
+            out.connectionFile = arg;
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--headless") {
             out.headless = true;
         } else if (arg == "--help" || arg == "-h") {
             out.showHelp = true;
+        } else if (arg == "--version") {
+            out.showVersion = true;
         } else if (arg == "--session-choice") {
             if (!value(text)) return -1;
             if (!IsSessionChoice(text)) {
@@ -81,14 +102,9 @@ int ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std
             }
         } else if (arg == "--screenshot") {
             if (!value(out.screenshotPath)) return -1;
-        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            error = "unknown option " + arg;
-            return -1;
-        } else if (out.connectionFile.empty()) {
-            // Taken as it stands, quotes and all: a path that names no file means stand-alone.
-            out.connectionFile = arg;
         } else {
-            error = "more than one connection file: " + arg;
+            // A file name that begins with '-' can follow "--".
+            error = "unknown option " + arg;
             return -1;
         }
     }

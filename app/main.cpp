@@ -1,6 +1,7 @@
 // The client's entry point: the command line, then the application object with its host —
 // the windows when a display is there, the headless host otherwise or when asked for.
 #include <QApplication>
+#include <QIcon>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/headless_report.h"
+#include "app/version_report.h"
 #include "config/log.h"
 #include "session/display_client_app.h"
 #include "session/headless_host.h"
@@ -38,16 +41,26 @@ int ReportResult(corvane::CDisplayClientApp& app, int exitCode) {
     return exitCode;
 }
 
+// Nobody reads a progress window here: the client ends with one line that names the file or
+// the server, the reason and the log (the log records what happened in full).
 int RunHeadless(const corvane::CommandLine& commandLine, const corvane::SessionOptions& options) {
     corvane::HeadlessHost host(options.sessionChoice);
-    corvane::CDisplayClientApp app(host.Ports(), options);
-    return ReportResult(app, app.Run(commandLine.connectionFile));
+    corvane::HeadlessRecorder recorder(host);
+    corvane::CDisplayClientApp app(recorder.Ports(), options);
+    recorder.Watch(app.Mailbox());
+    const int exitCode = app.Run(commandLine.connectionFile);
+    const std::string line = corvane::HeadlessClosingLine(recorder.Outcome(commandLine.connectionFile), exitCode);
+    if (!line.empty()) std::fputs(line.c_str(), stderr);
+    return exitCode;
 }
 
 int RunWindowed(int argc, char** argv, const corvane::CommandLine& commandLine,
                 const corvane::SessionOptions& options) {
     QApplication application(argc, argv);
     application.setApplicationName("Corvane");
+    // The desktop finds the installed entry (and so the icon) for the client's windows.
+    QGuiApplication::setDesktopFileName("corvane");
+    application.setWindowIcon(QIcon::fromTheme("corvane"));
     // The client ends when its session does, not when a dialog closes.
     application.setQuitOnLastWindowClosed(false);
 
@@ -81,11 +94,15 @@ int main(int argc, char** argv) {
     corvane::CommandLine commandLine;
     std::string error;
     if (corvane::ParseCommandLine(args, commandLine, error) != 0) {
-        std::fprintf(stderr, "corvane: %s\n%s", error.c_str(), corvane::CommandLineUsage());
-        return 2;
+        std::fprintf(stderr, "corvane: %s (corvane --help lists the options)\n", error.c_str());
+        return corvane::kExitUsage;
     }
     if (commandLine.showHelp) {
         std::fputs(corvane::CommandLineUsage(), stdout);
+        return 0;
+    }
+    if (commandLine.showVersion) {
+        std::fputs(corvane::VersionReport().c_str(), stdout);
         return 0;
     }
     corvane::SessionOptions options;

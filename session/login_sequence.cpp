@@ -90,7 +90,8 @@ int LoginSequence::cnctConnect(ConnectRequest& request, bool afterRedirect) {
     int socket = m_stream.OpenConnection(request.host, request.port);
     if (socket < 0) {
         DebugPrint(1, "CNCT:      Error:  Could not connect to server!\n");
-        std::perror("cnctConnect");
+        // The stream has printed the system's reason when the system gave one; errno is not
+        // the reason for a host that did not resolve or a port out of range.
         return kConnectNoConnection;
     }
     if (!Adopt(socket)) return kConnectNoConnection;
@@ -132,7 +133,6 @@ int LoginSequence::cnctConnect(ConnectRequest& request, bool afterRedirect) {
             if (counter > 120) {
                 m_mailbox.Post(kStatusClearAuthentication, "");
                 DebugPrint(1, "CNCT:      Error:  Could not connect to server!\n");
-                std::perror("cnctConnect");
                 return kConnectNoConnection;
             }
         }

@@ -31,6 +31,15 @@ TEST(CommandLine, DefaultsAndQuotedPathKeptAsItStands) {
     EXPECT_EQ(cl.connectionFile, "\"my file.zrp\"");
 }
 
+TEST(CommandLine, DoubleDashEndsTheOptions) {
+    CommandLine cl;
+    std::string error;
+    ASSERT_EQ(ParseCommandLine({"--version", "--headless", "--", "--headless"}, cl, error), 0) << error;
+    EXPECT_TRUE(cl.showVersion);
+    EXPECT_TRUE(cl.headless);
+    EXPECT_EQ(cl.connectionFile, "--headless");
+}
+
 TEST(CommandLine, RefusesMalformedInput) {
     const std::vector<std::vector<std::string>> bad = {
         {"--exit-after-frames"},          {"--exit-after-frames", "0"},
@@ -38,6 +47,7 @@ TEST(CommandLine, RefusesMalformedInput) {
         {"--exit-after", "nan"},          {"--session-choice", "maybe"},
         {"--bogus"},                      {"a.zrp", "b.zrp"},
         {"--exit-after-frames", "99999999999999999999999"},
+        {"-x"},                           {"--", "a.zrp", "b.zrp"},
     };
     for (const auto& args : bad) {
         CommandLine cl;
