@@ -5,9 +5,12 @@
 // compression format, the colour table, the bitmap's orientation), so an input is a session:
 //   one byte: the frame buffer's depth (see DepthFromByte), and in its high bits the server's
 //             protocol version (bit 4: 2.00 rather than 1.00), its version (bit 5: 9.40, when
-//             drawing requests turn top-down) and seamless mode (bit 6);
+//             drawing requests turn top-down), seamless mode (bit 6) and local mode (bit 7,
+//             when the server's pointer moves are ignored);
 //   then a frame list (see SendFrameList), read until the stream ends, a frame is refused or a
 //   message of a type nobody registered ends the session.
+#include <atomic>
+
 #include "clipboard/clipboard_messages.h"
 #include "display/display_messages.h"
 #include "fuzz_io.h"
@@ -48,7 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     corvane::WindowMessages windows;
     windows.SetSeamless((control & 0x40) != 0);
     windows.Register(router);
-    corvane::PointerMessages pointer;
+    // Pointer moves go to a port that checks nothing but must not be reached in local mode.
+    struct NullPointer : corvane::PointerPort {
+        void MovePointer(int, int) override {}
+    } pointerPort;
+    const std::atomic<bool> localMode{(control & 0x80) != 0};
+    corvane::PointerMessages pointer(pointerPort, localMode);
     pointer.Register(router);
 
     corvane::MessageFrame frame;
