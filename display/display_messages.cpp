@@ -161,19 +161,15 @@ void DisplayMessages::JpegImage(const MessageFrame& message, int depth) {
     if (message.recordBytes < kImageInRecord) return;
     const uint8_t* jpeg = message.record + kImageInRecord;
     const size_t jpegBytes = message.recordBytes - kImageInRecord;
-    // The buffer is sized from the image's own header, within the largest message there can be,
-    // so a hostile size cannot make it grow without bound.
-    const JpegFrameHeader header = ReadJpegFrameHeader(jpeg, jpegBytes);
-    const uint64_t needed = uint64_t(std::max(header.width, 0)) * uint64_t(std::max(header.height, 0)) * 3;
-    if (needed <= kMaxFrameSize && m_jpegPixels.size() < needed) m_jpegPixels.resize(needed);
     int width = 0;
     int height = 0;
-    if (m_jpeg.Decode(jpeg, jpegBytes, m_jpegPixels.data(), m_jpegPixels.size(), width, height) != 0) {
+    // No image is larger than the largest message there can be.
+    const uint8_t* pixels = m_jpeg.DecodeToOwnBuffer(jpeg, jpegBytes, kMaxFrameSize, width, height);
+    if (pixels == nullptr) {
         DebugPrint(0, "ZRPGEN:  JPEG image frame did not decode ... skipping frame...\n");
         return;
     }
-    (void)DrawJpegRectangles(m_frameBuffer, message.record, message.recordBytes, depth, m_jpegPixels.data(), width,
-                             height);
+    (void)DrawJpegRectangles(m_frameBuffer, message.record, message.recordBytes, depth, pixels, width, height);
 }
 
 void DisplayMessages::DrawingRequest(const MessageFrame& message) {

@@ -85,8 +85,7 @@ private:
     FrameRateCounter m_rate;
     int m_shownCompform = -1;  // the compform the drawing-request title last showed
 
-    JpegImageDecoder m_jpeg;
-    std::vector<uint8_t> m_jpegPixels;  // the decoded image; grows to the largest, never shrinks
+    JpegImageDecoder m_jpeg;  // keeps the decoded image's buffer
 
     VideoFrameDecoder m_video;
     // Last: its destructor waits for frames that still write the frame buffer.

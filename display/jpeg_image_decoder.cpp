@@ -1,5 +1,6 @@
 #include "display/jpeg_image_decoder.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -60,8 +61,8 @@ JpegImageDecoder::~JpegImageDecoder() {
     if (m_handle != nullptr) tjDestroy(m_handle);
 }
 
-int JpegImageDecoder::Decode(const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity, int& width,
-                             int& height) {
+int JpegImageDecoder::DecodeImage(const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity,
+                                  std::vector<uint8_t>* grow, size_t limit, int& width, int& height) {
     if (jpeg == nullptr || size < 2 || size > ULONG_MAX) return Failed("SetSource", "no data");
     if (m_handle == nullptr) {
         m_handle = tjInitDecompress();
@@ -72,6 +73,14 @@ int JpegImageDecoder::Decode(const uint8_t* jpeg, size_t size, uint8_t* out, siz
     if (frame.marker == 0) return Failed("ReadHeader", "no frame header before the scan");
     if (ArithmeticOrHierarchical(frame.marker)) {
         return Failed("ReadHeader", "arithmetic-coded and hierarchical frames are not supported");
+    }
+    if (grow != nullptr) {
+        // Sized from the header within the caller's limit, so a hostile size cannot make the
+        // buffer grow without bound; a larger image fails below as one that does not fit.
+        const uint64_t needed = uint64_t(std::max(frame.width, 0)) * uint64_t(std::max(frame.height, 0)) * 3;
+        if (needed <= limit && grow->size() < needed) grow->resize(needed);
+        out = grow->data();
+        capacity = grow->size();
     }
     if (frame.marker == 0xC3) {
         const LosslessResult result = DecodeLosslessJpeg(jpeg, size, out, capacity);

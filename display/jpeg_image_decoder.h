@@ -31,11 +31,28 @@ public:
     // Decodes `jpeg` into `out`: rows of width * 3 bytes, top row first; never more than
     // `capacity` bytes. 0 with the size set, or -1.
     [[nodiscard]] int Decode(const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity, int& width,
-                             int& height);
+                             int& height) {
+        return DecodeImage(jpeg, size, out, capacity, nullptr, 0, width, height);
+    }
 
+    // The same into a buffer the decoder keeps and reuses: it grows to the size the image's
+    // frame header gives (when that is at most `limit` bytes) and never shrinks. The pixels,
+    // valid until the next call, or null on failure.
+    [[nodiscard]] const uint8_t* DecodeToOwnBuffer(const uint8_t* jpeg, size_t size, size_t limit, int& width,
+                                                   int& height) {
+        return DecodeImage(jpeg, size, m_pixels.data(), m_pixels.size(), &m_pixels, limit, width, height) == 0
+                   ? m_pixels.data()
+                   : nullptr;
+    }
 
 private:
+    // `grow`: when given, grown (up to `limit` bytes) to the size the frame header gives and
+    // used in place of `out`, so the header is read once.
+    [[nodiscard]] int DecodeImage(const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity,
+                                  std::vector<uint8_t>* grow, size_t limit, int& width, int& height);
+
     void* m_handle = nullptr;            // tjhandle
+    std::vector<uint8_t> m_pixels;       // DecodeToOwnBuffer's output; grows, never shrinks
     std::vector<uint8_t> m_cmyk;         // four-channel images decode here first; grows, never shrinks
 };
 
