@@ -32,6 +32,15 @@ struct DamageRect {
     return {left, top, right - left, bottom - top};
 }
 
+// The smallest rectangle covering both; an empty one adds nothing.
+[[nodiscard]] inline DamageRect Unite(const DamageRect& a, const DamageRect& b) {
+    if (a.Empty()) return b;
+    if (b.Empty()) return a;
+    const int left = std::min(a.x, b.x);
+    const int top = std::min(a.y, b.y);
+    return {left, top, std::max(a.Right(), b.Right()) - left, std::max(a.Bottom(), b.Bottom()) - top};
+}
+
 class DamageRegion {
 public:
     static constexpr size_t kMostPieces = 16;
@@ -48,15 +57,8 @@ public:
         }
         m_rects.push_back(rect);
         if (m_rects.size() > kMostPieces) {
-            DamageRect box = m_rects.front();
-            for (const DamageRect& r : m_rects) {
-                const int right = std::max(box.Right(), r.Right());
-                const int bottom = std::max(box.Bottom(), r.Bottom());
-                box.x = std::min(box.x, r.x);
-                box.y = std::min(box.y, r.y);
-                box.width = right - box.x;
-                box.height = bottom - box.y;
-            }
+            DamageRect box;
+            for (const DamageRect& r : m_rects) box = Unite(box, r);
             m_rects.clear();
             m_rects.push_back(box);
         }

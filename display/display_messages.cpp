@@ -61,19 +61,24 @@ void DisplayMessages::Register(MessageRouter& router) {
     route(ZRPPROTOCOL_MH_MESSIMFB, &DisplayMessages::ImageUpdate);
     route(ZRPPROTOCOL_MH_MESSSTAT, &DisplayMessages::StatusInformation);
     route(ZRPPROTOCOL_MH_MESSDRRQ, &DisplayMessages::DrawingRequest);
-    // Accepted and left alone; image cache data still counts toward the frame rate.
-    router.Register(ZRPPROTOCOL_MH_MESSDRFB, MinimumRecordSize(ZRPPROTOCOL_MH_MESSDRFB), [](const MessageFrame&) {
-        DebugPrint(10, "Processing ZRPPROTOCOL_MH_MESSDRFB\n");
-        DebugPrint(1, "Received Drawing Comds for FB request\n");
-    });
-    router.Register(ZRPPROTOCOL_MH_MESSIMCD, MinimumRecordSize(ZRPPROTOCOL_MH_MESSIMCD), [this](const MessageFrame&) {
-        DebugPrint(10, "Processing ZRPPROTOCOL_MH_MESSIMCD\n");
-        DebugPrint(1, "Received Image Cache Data request\n");
-        CountImageFrame();
-    });
-    router.Register(ZRPPROTOCOL_MH_MESSIMCR, MinimumRecordSize(ZRPPROTOCOL_MH_MESSIMCR),
-                    [](const MessageFrame&) { DebugPrint(1, "Received Image Cache Restore request\n"); });
+    route(ZRPPROTOCOL_MH_MESSDRFB, &DisplayMessages::DrawingCommands);
+    route(ZRPPROTOCOL_MH_MESSIMCD, &DisplayMessages::ImageCacheData);
+    route(ZRPPROTOCOL_MH_MESSIMCR, &DisplayMessages::ImageCacheRestore);
 }
+
+// Accepted and left alone; image cache data still counts toward the frame rate.
+void DisplayMessages::DrawingCommands(const MessageFrame&) {
+    DebugPrint(10, "Processing ZRPPROTOCOL_MH_MESSDRFB\n");
+    DebugPrint(1, "Received Drawing Comds for FB request\n");
+}
+
+void DisplayMessages::ImageCacheData(const MessageFrame&) {
+    DebugPrint(10, "Processing ZRPPROTOCOL_MH_MESSIMCD\n");
+    DebugPrint(1, "Received Image Cache Data request\n");
+    CountImageFrame();
+}
+
+void DisplayMessages::ImageCacheRestore(const MessageFrame&) { DebugPrint(1, "Received Image Cache Restore request\n"); }
 
 int DisplayMessages::NextDecodeClass() const { return DecodeClassForCompform(m_compform.load()); }
 

@@ -63,6 +63,9 @@ private:
     void StatusInformation(const MessageFrame& message);
     void ImageUpdate(const MessageFrame& message);
     void DrawingRequest(const MessageFrame& message);
+    void DrawingCommands(const MessageFrame& message);
+    void ImageCacheData(const MessageFrame& message);
+    void ImageCacheRestore(const MessageFrame& message);
     // Decodes the JPEG image of a COMPEXT image update and draws it.
     void JpegImage(const MessageFrame& message, int depth);
     // True when a worker took the frame (it counts the frame as drawn when it is done).

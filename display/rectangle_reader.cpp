@@ -65,24 +65,12 @@ bool RectangleInside(const FrameBuffer& frameBuffer, const UpdateRectangle& rect
 }
 
 void RepaintArea::Add(const UpdateRectangle& rect) {
-    const int32_t right = rect.x + rect.width;
-    const int32_t bottom = rect.y + rect.height;
-    if (Empty()) {
-        m_left = rect.x;
-        m_top = rect.y;
-        m_right = right;
-        m_bottom = bottom;
-        return;
-    }
-    m_left = std::min(m_left, rect.x);
-    m_top = std::min(m_top, rect.y);
-    m_right = std::max(m_right, right);
-    m_bottom = std::max(m_bottom, bottom);
+    m_area = Unite(m_area, DamageRect{rect.x, rect.y, rect.width, rect.height});
 }
 
 void RepaintArea::Request(FrameBuffer& frameBuffer) const {
     if (Empty()) return;
-    frameBuffer.AddDamage(m_left, m_top, m_right - m_left, m_bottom - m_top);
+    frameBuffer.AddDamage(m_area.x, m_area.y, m_area.width, m_area.height);
 }
 
 }  // namespace corvane

@@ -57,15 +57,12 @@ class RepaintArea {
 public:
     // `rect` has passed RectangleInside.
     void Add(const UpdateRectangle& rect);
-    [[nodiscard]] bool Empty() const { return m_right <= m_left; }
+    [[nodiscard]] bool Empty() const { return m_area.Empty(); }
     // Asks for the repaint; nothing when no rectangle was drawn.
     void Request(FrameBuffer& frameBuffer) const;
 
 private:
-    int32_t m_left = 0;
-    int32_t m_top = 0;
-    int32_t m_right = 0;
-    int32_t m_bottom = 0;
+    DamageRect m_area;
 };
 
 // The outer loop of a rectangle decoder. Under the frame-buffer lock, and only when the

@@ -11,7 +11,10 @@ bool IsModifier(uint8_t virtualKey) {
     return virtualKey == kVkShift || virtualKey == kVkControl || virtualKey == kVkAlt;
 }
 
-// The generic modifier key the system's key messages carry for a left- or right-hand one.
+constexpr uint8_t kRightShiftScanCode = 0x36;
+
+}  // namespace
+
 uint8_t GenericModifier(uint8_t virtualKey) {
     switch (virtualKey) {
         case 0xA0:
@@ -23,10 +26,6 @@ uint8_t GenericModifier(uint8_t virtualKey) {
         default: return virtualKey;
     }
 }
-
-constexpr uint8_t kRightShiftScanCode = 0x36;
-
-}  // namespace
 
 KeyInput KeyInputFor(const PcKey& key, bool press, bool numLock) {
     KeyInput input;

@@ -39,6 +39,10 @@ enum KeyFlags : uint32_t {
 
 enum KeyKind : uint16_t { kKeyPress = 1, kKeyRelease = 2 };
 
+// The generic modifier key (Shift, Control, Alt) the system's key messages carry for a left-
+// or right-hand one; any other key as it is.
+[[nodiscard]] uint8_t GenericModifier(uint8_t virtualKey);
+
 // A key event as the window hands it on. Modifiers: held at the time of the event (the key
 // itself included as the system reports it); locks: their state before this key.
 struct KeyInput {

@@ -7,17 +7,17 @@
 namespace corvane {
 
 void MessageRouter::Register(uint16_t type, size_t minimumRecordBytes, MessageHandler handler) {
-    for (Route_& route : m_routes) {
+    for (Entry& route : m_routes) {
         if (route.type == type) {
-            route = Route_{type, minimumRecordBytes, std::move(handler)};
+            route = Entry{type, minimumRecordBytes, std::move(handler)};
             return;
         }
     }
-    m_routes.push_back(Route_{type, minimumRecordBytes, std::move(handler)});
+    m_routes.push_back(Entry{type, minimumRecordBytes, std::move(handler)});
 }
 
-const MessageRouter::Route_* MessageRouter::Find(uint16_t type) const {
-    for (const Route_& route : m_routes) {
+const MessageRouter::Entry* MessageRouter::Find(uint16_t type) const {
+    for (const Entry& route : m_routes) {
         if (route.type == type) return &route;
     }
     return nullptr;
@@ -28,7 +28,7 @@ int MessageRouter::Route(MessageFrame& frame) const {
                static_cast<int>(LoadField<uint32_t>(frame.header, RecordHeaderLayout::kSize)),
                static_cast<int>(LoadField<uint32_t>(frame.header, RecordHeaderLayout::kStatus)),
                m_fullScreen ? 1 : 0);
-    const Route_* route = Find(frame.type);
+    const Entry* route = Find(frame.type);
     if (route == nullptr) {
         DebugPrint(0, "ProcessMessage() Error: Unknown message %d!\n", frame.type);
         // The read that brought the message succeeded, so no socket error is pending; errno

@@ -35,14 +35,14 @@ public:
     [[nodiscard]] int Route(MessageFrame& frame) const;
 
 private:
-    struct Route_ {
+    struct Entry {
         uint16_t type;
         size_t minimumRecordBytes;
         MessageHandler handler;
     };
-    [[nodiscard]] const Route_* Find(uint16_t type) const;
+    [[nodiscard]] const Entry* Find(uint16_t type) const;
 
-    std::vector<Route_> m_routes;  // a handful of types: a scan beats a map
+    std::vector<Entry> m_routes;  // a handful of types: a scan beats a map
     bool m_fullScreen = false;
 };
 

@@ -31,19 +31,22 @@ void HeadlessHost::ShowReconnecting(bool reconnecting) {
     DebugPrint(1, reconnecting ? "Reconnecting to the server\n" : "Reconnected to the server\n");
 }
 
-std::future<LoginForm> HeadlessHost::SessionLoginDialog(LoginForm form) {
+namespace {
+
+// Nobody fills the form in: it is confirmed with the values it came with.
+std::future<LoginForm> Confirmed(LoginForm form) {
     form.confirmed = true;
     return ReadyAnswer(std::move(form));
 }
 
-std::future<LoginForm> HeadlessHost::EnterPasswordDialog(LoginForm form) {
-    form.confirmed = true;
-    return ReadyAnswer(std::move(form));
-}
+}  // namespace
+
+std::future<LoginForm> HeadlessHost::SessionLoginDialog(LoginForm form) { return Confirmed(std::move(form)); }
+
+std::future<LoginForm> HeadlessHost::EnterPasswordDialog(LoginForm form) { return Confirmed(std::move(form)); }
 
 std::future<LoginForm> HeadlessHost::ProjectIdentificationDialog(LoginForm form) {
-    form.confirmed = true;
-    return ReadyAnswer(std::move(form));
+    return Confirmed(std::move(form));
 }
 
 std::future<int> HeadlessHost::SessionControlDialog(SessionTable sessions) {

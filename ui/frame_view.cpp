@@ -180,14 +180,13 @@ bool FrameView::event(QEvent* event) {
     return QAbstractScrollArea::event(event);
 }
 
-void FrameView::keyPressEvent(QKeyEvent* event) {
-    if (const std::optional<KeyInput> input = KeyInputFromEvent(*event); input && m_keyHandler) m_keyHandler(*input);
-    event->accept();
-}
+void FrameView::keyPressEvent(QKeyEvent* event) { ForwardKey(*event); }
 
-void FrameView::keyReleaseEvent(QKeyEvent* event) {
-    if (const std::optional<KeyInput> input = KeyInputFromEvent(*event); input && m_keyHandler) m_keyHandler(*input);
-    event->accept();
+void FrameView::keyReleaseEvent(QKeyEvent* event) { ForwardKey(*event); }
+
+void FrameView::ForwardKey(QKeyEvent& event) {
+    if (const std::optional<KeyInput> input = KeyInputFromEvent(event); input && m_keyHandler) m_keyHandler(*input);
+    event.accept();
 }
 
 void FrameView::StartRectangleCopy() {

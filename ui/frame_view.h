@@ -93,6 +93,7 @@ private:
     void ScrollAction(Qt::Orientation orientation, int action);
     void CopyRectangle(QRect area);
     void SendPointer(PointerKind kind, const QMouseEvent& event);
+    void ForwardKey(QKeyEvent& event);
     void FillPlaces(PointerInput& input, QPoint client, QPoint screen) const;
     void RememberCursor();
     void SetCopyCursor();

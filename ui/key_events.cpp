@@ -14,9 +14,6 @@ namespace {
 constexpr quint32 kX11LockMask = 0x02;
 constexpr quint32 kX11NumLockMask = 0x10;
 
-bool IsShift(uint8_t vk) { return vk == 0xA0 || vk == 0xA1; }
-bool IsControl(uint8_t vk) { return vk == 0xA2 || vk == 0xA3; }
-bool IsAlt(uint8_t vk) { return vk == 0xA4 || vk == 0xA5; }
 
 }  // namespace
 
@@ -55,9 +52,10 @@ std::optional<KeyInput> KeyInputFromEvent(const QKeyEvent& event) {
     // The event's modifiers are those held before it: a modifier key counts as held from its
     // own press on and no longer from its release.
     const Qt::KeyboardModifiers mods = event.modifiers();
-    input.shift = IsShift(key->virtualKey) ? press : (mods & Qt::ShiftModifier) != 0;
-    input.control = IsControl(key->virtualKey) ? press : (mods & Qt::ControlModifier) != 0;
-    input.alt = IsAlt(key->virtualKey) ? press : (mods & Qt::AltModifier) != 0;
+    const uint8_t modifier = GenericModifier(key->virtualKey);
+    input.shift = modifier == kVkShift ? press : (mods & Qt::ShiftModifier) != 0;
+    input.control = modifier == kVkControl ? press : (mods & Qt::ControlModifier) != 0;
+    input.alt = modifier == kVkAlt ? press : (mods & Qt::AltModifier) != 0;
     return input;
 }
 
