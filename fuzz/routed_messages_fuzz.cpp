@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     struct NullPointer : corvane::PointerPort {
         void MovePointer(int, int) override {}
     } pointerPort;
-    const std::atomic<bool> localMode{(control & 0x80) != 0};
-    corvane::PointerMessages pointer(pointerPort, localMode);
+    const std::atomic<bool> remotePointer{(control & 0x80) == 0};
+    corvane::PointerMessages pointer(pointerPort, remotePointer);
     pointer.Register(router);
 
     corvane::MessageFrame frame;

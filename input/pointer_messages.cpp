@@ -13,7 +13,7 @@ void PointerMessages::Register(MessageRouter& router) {
 
 void PointerMessages::CursorMovement(const MessageFrame& message) {
     DebugPrint(1, "Received Cursor Movements request\n");
-    if (m_localMode.load()) return;
+    if (!m_remotePointer.load()) return;
     m_port.MovePointer(LoadField<int32_t>(message.record, CursorMovementLayout::kX),
                        LoadField<int32_t>(message.record, CursorMovementLayout::kY));
 }

@@ -23,7 +23,8 @@ struct CursorMovementLayout {
 
 class PointerMessages {
 public:
-    PointerMessages(PointerPort& port, const std::atomic<bool>& localMode) : m_port(port), m_localMode(localMode) {}
+    PointerMessages(PointerPort& port, const std::atomic<bool>& remotePointer)
+        : m_port(port), m_remotePointer(remotePointer) {}
 
     void Register(MessageRouter& router);
 
@@ -31,7 +32,7 @@ private:
     void CursorMovement(const MessageFrame& message);
 
     PointerPort& m_port;
-    const std::atomic<bool>& m_localMode;
+    const std::atomic<bool>& m_remotePointer;
 };
 
 }  // namespace corvane

@@ -29,6 +29,7 @@ CDisplayClientApp::CDisplayClientApp(SessionPorts ports, SessionOptions options)
       m_cursor(ports.cursor),
       m_windows(ports.windows),
       m_pointerPort(ports.pointer),
+      m_hotKeyPort(ports.hotKeys),
       m_options(std::move(options)) {
     // Each capability registers the messages it handles.
     m_display.Register(m_router);
@@ -111,6 +112,7 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
     // This thread runs the start-up and the login: the one that may wait for a person.
     SetThreadMayWaitForPerson(true);
     ReadSettings(commandLinePath);
+    m_state.flags.reverseCursorColor.store(m_state.settings.reverseCursorColor);
     m_windows.SettingsRead(m_state.settings);
     if (m_state.settings.remoteDesktopMode) {
         DebugPrint(1, "The connection file asks for a remote-desktop session; not supported here yet.\n");
@@ -226,8 +228,8 @@ void CDisplayClientApp::SetTitle(const std::string& title) { m_notices.SetTitle(
 
 void CDisplayClientApp::CursorShape(const CursorImage& image) {
     // In local mode the pointer is the user's own.
-    if (m_state.flags.localMode.load()) return;
-    m_cursor.SetRemoteCursor(image, m_state.settings.reverseCursorColor);
+    if (!m_state.flags.remotePointer.load()) return;
+    m_cursor.SetRemoteCursor(image, m_state.flags.reverseCursorColor.load());
 }
 
 }  // namespace corvane

@@ -23,6 +23,7 @@
 #include "protocol/message_sender.h"
 #include "protocol/stream_connection.h"
 #include "seamless/window_messages.h"
+#include "session/hot_keys.h"
 #include "session/login_sequence.h"
 #include "session/monitor_layout.h"
 #include "session/quit_signal.h"
@@ -73,6 +74,7 @@ private:
     CursorPort& m_cursor;
     WindowPort& m_windows;
     PointerPort& m_pointerPort;
+    HotKeyPort& m_hotKeyPort;
     const SessionOptions m_options;
 
     SessionState m_state;
@@ -86,12 +88,14 @@ private:
     MessageRouter m_router;
     DisplayMessages m_display{m_frameBuffer, *this};
     ClipboardMessages m_clipboard;
-    PointerMessages m_pointer{m_pointerPort, m_state.flags.localMode};
+    PointerMessages m_pointer{m_pointerPort, m_state.flags.remotePointer};
     WindowMessages m_windowRequests;
 
     LoginSequence m_login{m_state, m_stream, m_channel, m_mailbox, m_notices, m_dialogs};
     SessionControl m_control{m_state, m_sender, m_display, m_mailbox, m_notices, [this] { ShutDown(); }};
-    InputCommands m_input{m_state, m_sender};
+    HotKeys m_hotKeys{m_state, m_frameBuffer, m_hotKeyPort,
+                      [this](int32_t code, int32_t argument) { return m_control.Send(code, argument); }};
+    InputCommands m_input{m_state, m_sender, m_hotKeys};
     WindowCommands m_commands{{m_state, m_channel, m_display, m_frameBuffer, m_control, m_input, m_quit},
                               [this] { ShutDown(); }};
     ReceiveLoop m_receive{{m_state, m_stream, m_channel, m_router, m_display, m_sender, m_control, m_login,

@@ -15,11 +15,16 @@
 
 namespace corvane {
 
-class HeadlessHost : public NoticePort, public DialogPort, public CursorPort, public WindowPort, public PointerPort {
+class HeadlessHost : public NoticePort,
+                     public DialogPort,
+                     public CursorPort,
+                     public WindowPort,
+                     public PointerPort,
+                     public HotKeyPort {
 public:
     explicit HeadlessHost(std::string sessionChoice) : m_sessionChoice(std::move(sessionChoice)) {}
 
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this}; }
+    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this}; }
 
     // NoticePort.
     void SetTitle(const std::string& title) override;
@@ -44,6 +49,13 @@ public:
 
     // PointerPort: there is no pointer to move.
     void MovePointer(int, int) override {}
+
+    // HotKeyPort: the title changes; nobody is there for the windows.
+    void ShowHotKeyTitle(const std::string& title, bool, const std::string&) override { SetTitle(title); }
+    void OpenExitDialog() override {}
+    void OpenFunctionDialog(bool) override {}
+    void ShowStatistics() override {}
+    void SetCursorColouring(int) override {}
 
     // WindowPort.
     void SettingsRead(const ClientSettings&) override {}

@@ -13,15 +13,20 @@ void InputCommands::Key(const KeyInput& input) {
                input.control ? 1 : 0, input.alt ? 1 : 0);
     const std::optional<KeyOutput> output = m_translator.Translate(input, m_state.keyMap);
     if (!output) return;
+    if (m_hotKeys.Process(output->keyCode, input)) return;
     DebugPrint(51, m_state.keyMap.UseKeyMap() ? "zRP Virtual Key (from KeyMapFile): %0x\n" : "zRP Virtual Key  %0x\n",
                output->keyCode);
-    if (m_state.flags.localMode.load()) return;
-    DebugPrint(51, "----> Sending keystroke: %d\n", output->keyCode);
-    const auto record = KeyRecord(*output);
-    if (m_sender.Post(ZRPPROTOCOL_MH_MESSKEYE, record.data(), record.size(), nullptr, 0,
-                      MessageSender::Coding::KeyRecord)) {
-        m_state.flags.inputSent.store(true);
+    const bool sendOnce = m_hotKeys.TakeSendNextKey();
+    if (sendOnce || !m_state.flags.localMode.load()) {
+        DebugPrint(51, "----> Sending keystroke: %d\n", output->keyCode);
+        const auto record = KeyRecord(*output);
+        if (m_sender.Post(ZRPPROTOCOL_MH_MESSKEYE, record.data(), record.size(), nullptr, 0,
+                          MessageSender::Coding::KeyRecord)) {
+            m_state.flags.inputSent.store(true);
+        }
     }
+    // What a hot key asked for may take the focus: only now that the server has the Shift.
+    if (GenericModifier(output->virtualKey) == kVkShift) m_hotKeys.RunPendingActions();
 }
 
 void InputCommands::ReleaseModifiers() {

@@ -8,16 +8,19 @@
 #include "input/keyboard_translator.h"
 #include "input/pointer_translator.h"
 #include "protocol/message_sender.h"
+#include "session/hot_keys.h"
 #include "session/session_state.h"
 
 namespace corvane {
 
 class InputCommands {
 public:
-    InputCommands(SessionState& state, MessageSender& sender) : m_state(state), m_sender(sender) {}
+    InputCommands(SessionState& state, MessageSender& sender, HotKeys& hotKeys)
+        : m_state(state), m_sender(sender), m_hotKeys(hotKeys) {}
 
-    // Translates and sends one key event; nothing is sent while the session reconnects, in
-    // local mode, or for a key the server cannot take.
+    // Translates and sends one key event; nothing is sent while the session reconnects, for a
+    // hot key, in local mode (but for the Shift release that ends a hot key), or for a key the
+    // server cannot take.
     void Key(const KeyInput& input);
     // The client's windows lost the keyboard to another program: the modifiers the server may
     // still think held are released (both Controls, both Alts, both Shifts).
@@ -33,6 +36,7 @@ private:
 
     SessionState& m_state;
     MessageSender& m_sender;
+    HotKeys& m_hotKeys;
     KeyboardTranslator m_translator;
     PointerTranslator m_pointer;
 };

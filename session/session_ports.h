@@ -5,6 +5,7 @@
 #include "input/pointer_port.h"
 #include "session/cursor_port.h"
 #include "session/dialog_port.h"
+#include "session/hot_key_port.h"
 #include "session/notice_port.h"
 #include "session/window_port.h"
 
@@ -16,6 +17,7 @@ struct SessionPorts {
     CursorPort& cursor;
     WindowPort& windows;
     PointerPort& pointer;
+    HotKeyPort& hotKeys;
 };
 
 }  // namespace corvane

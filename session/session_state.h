@@ -32,6 +32,8 @@ struct SessionFlags {
     std::atomic<bool> autoReconnect{false}; // the server allows one reconnection
     std::atomic<bool> delayedExit{false};   // the server ends the session itself after Exit
     std::atomic<bool> localMode{false};     // keys and pointer stay local
+    std::atomic<bool> remotePointer{true};  // the server's cursor shapes and pointer moves are taken
+    std::atomic<int> reverseCursorColor{1}; // the colouring of the server's cursors (the setting, then the hot key)
     std::atomic<bool> clipboardSync{true};
     std::atomic<bool> inputSent{false};
     std::atomic<bool> messageReceived{false};

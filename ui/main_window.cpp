@@ -47,10 +47,7 @@ MainWindow::MainWindow(FrameBuffer& frameBuffer, SessionCommands& commands, QWid
 void MainWindow::BuildSessionMenu() {
     QMenu* menu = menuBar()->addMenu("&Session");
     menu->addAction("Copy Rectangle...", this, [this] { m_view->StartRectangleCopy(); });
-    menu->addAction("Help...", this, [this] {
-        ShowFunctionKeyHelp(this, m_facts.collaborating, m_facts.sessionId,
-                            QString::fromStdString(m_facts.displayName));
-    });
+    menu->addAction("Help...", this, [this] { ShowFunctionDialog(m_facts.collaborating); });
     menu->addAction("Save .zrp File...", this, [this] { SaveConnectionFile(); });
     if (m_facts.fullScreenSession) menu->addAction("Toggle Full Screen", this, [this] { ToggleFullScreen(); });
     if (m_facts.keyMapAvailable) {
@@ -181,6 +178,10 @@ void MainWindow::RevealMenuInFullScreen() {
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     m_fullScreenMenu->setGeometry(0, 0, width(), m_fullScreenMenu->sizeHint().height());
+}
+
+void MainWindow::ShowFunctionDialog(bool collaborator) {
+    ShowFunctionKeyHelp(this, collaborator, m_facts.sessionId, QString::fromStdString(m_facts.displayName));
 }
 
 void MainWindow::OpenExitDialog() {

@@ -37,6 +37,8 @@ public:
 
     // Opens the exit dialog, as closing the window does.
     void OpenExitDialog();
+    // The function-key help for the session's originator or for a user who joined it.
+    void ShowFunctionDialog(bool collaborator);
 
     // Lets the window close without the exit dialog: the session has ended.
     void AllowClose() { m_closeAllowed = true; }

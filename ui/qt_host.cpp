@@ -28,6 +28,8 @@ namespace {
 
 // How long the event loop outlives a quit while the session thread winds down.
 constexpr int kQuitGraceMilliseconds = 3000;
+// How long a hot key's title stays (or a full-screen view stays framed to show it).
+constexpr int kTitleFlashMilliseconds = 1000;
 
 // The suffix the title carries while the session logs in again.
 constexpr const char* kReconnectingSuffix = "  [Reconnecting...]";
@@ -278,8 +280,50 @@ void QtHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands)
 
 void QtHost::SetRemoteCursor(const CursorImage& image, int reverseCursorColor) {
     PostToGui([this, image, reverseCursorColor] {
+        m_remoteCursor = image;
         if (m_window) m_window->View()->viewport()->setCursor(CursorFromImage(image, reverseCursorColor));
     });
+}
+
+void QtHost::ShowHotKeyTitle(const std::string& title, bool flash, const std::string& titleAfter) {
+    m_title = QString::fromStdString(title);
+    ShowTitle();
+    // A full-screen view has no title to read: the framed window shows it for a second.
+    const bool leaveFullScreen = flash && m_window && m_window->FullScreenShown();
+    if (leaveFullScreen) m_window->ToggleFullScreen();
+    if (!leaveFullScreen && titleAfter.empty()) return;
+    QTimer::singleShot(kTitleFlashMilliseconds, this, [this, leaveFullScreen, after = QString::fromStdString(titleAfter)] {
+        if (!after.isEmpty()) {
+            m_title = after;
+            ShowTitle();
+        }
+        if (leaveFullScreen && m_window && !m_window->FullScreenShown()) m_window->ToggleFullScreen();
+    });
+}
+
+void QtHost::OpenExitDialog() {
+    // Not inside the key event that asked for it: the dialog runs an event loop of its own.
+    QTimer::singleShot(0, this, [this] {
+        if (m_window) m_window->OpenExitDialog();
+    });
+}
+
+void QtHost::OpenFunctionDialog(bool collaborator) {
+    QTimer::singleShot(0, this, [this, collaborator] {
+        if (m_window) m_window->ShowFunctionDialog(collaborator);
+    });
+}
+
+void QtHost::ShowStatistics() {
+    QTimer::singleShot(0, this, [this] {
+        if (m_statistics) m_statistics->ShowStatistics();
+    });
+}
+
+void QtHost::SetCursorColouring(int reverseCursorColor) {
+    if (m_window && m_remoteCursor) {
+        m_window->View()->viewport()->setCursor(CursorFromImage(*m_remoteCursor, reverseCursorColor));
+    }
 }
 
 void QtHost::MovePointer(int frameX, int frameY) {
@@ -341,11 +385,6 @@ bool QtHost::eventFilter(QObject* watched, QEvent* event) {
         }
         if (event->type() == QEvent::KeyRelease && enter && m_swallowAltEnterRelease) {
             m_swallowAltEnterRelease = false;
-            return true;
-        }
-        if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_F12 &&
-            (key->modifiers() & Qt::ShiftModifier) && m_statistics) {
-            m_statistics->ShowStatistics();
             return true;
         }
     }

@@ -32,7 +32,8 @@ class QtHost : public QObject,
                public DialogPort,
                public CursorPort,
                public WindowPort,
-               public PointerPort {
+               public PointerPort,
+               public HotKeyPort {
     Q_OBJECT
 
 public:
@@ -40,7 +41,7 @@ public:
     QtHost();
     ~QtHost() override;
 
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this}; }
+    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this}; }
 
     // The application object's status mailbox and shut-down routine (the progress window's
     // Exit calls it). Set before the session thread starts.
@@ -73,6 +74,13 @@ public:
     // PointerPort.
     void MovePointer(int frameX, int frameY) override;
 
+    // HotKeyPort: GUI thread, inside a key event.
+    void ShowHotKeyTitle(const std::string& title, bool flash, const std::string& titleAfter) override;
+    void OpenExitDialog() override;
+    void OpenFunctionDialog(bool collaborator) override;
+    void ShowStatistics() override;
+    void SetCursorColouring(int reverseCursorColor) override;
+
     // WindowPort.
     void SettingsRead(const ClientSettings& settings) override;
     void SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands) override;
@@ -85,7 +93,7 @@ public:
     [[nodiscard]] long BeepsSounded() const { return m_beeps.load(); }
 
 protected:
-    // Alt+Enter toggles full screen and Shift+F12 shows the statistics, wherever the focus is.
+    // Alt+Enter toggles full screen wherever the focus is in the main window.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -109,6 +117,7 @@ private:
     QString m_title;  // the session's title, kept for a window that opens later
     bool m_reconnecting = false;
     bool m_swallowAltEnterRelease = false;
+    std::optional<CursorImage> m_remoteCursor;  // the server's last cursor, for a new colouring
     std::chrono::steady_clock::time_point m_lastFlush;
     bool m_flushTimerActive = false;
     std::vector<DamageRect> m_damage;  // reused by every flush

@@ -35,7 +35,8 @@ protected:
     QuitSignal m_quit{m_state.flags.exit};
     StatusMailbox m_mailbox;
     SessionControl m_control{m_state, m_sender, m_display, m_mailbox, m_host, [] {}};
-    InputCommands m_input{m_state, m_sender};
+    HotKeys m_hotKeys{m_state, m_frameBuffer, m_host, [](int32_t, int32_t) { return true; }};
+    InputCommands m_input{m_state, m_sender, m_hotKeys};
     WindowCommands m_commands{{m_state, m_channel, m_display, m_frameBuffer, m_control, m_input, m_quit}, [] {}};
 };
 
