@@ -19,8 +19,23 @@ HotKeys::HotKeys(SessionState& state, const FrameBuffer& frameBuffer, HotKeyPort
 bool HotKeys::Process(uint32_t keyCode, const KeyInput& input) {
     DebugPrint(51, "*** In ProcessKey key = %d Shift = %d, Cntrl = %d, Alt = %d \n", keyCode, input.shift ? 1 : 0,
                input.control ? 1 : 0, input.alt ? 1 : 0);
+    // A hot key let go after its Shift is still the hot key: its press stayed in the client,
+    // and so do its release and what the release asks for.
+    const bool heldHotKey = !input.press && m_heldHotKey != 0 && input.scanCode == m_heldHotKey;
+    if (heldHotKey) m_heldHotKey = 0;
     // Without Shift every function key belongs to the session.
-    if (!input.shift) return false;
+    if (!input.shift && !heldHotKey) return false;
+    const bool swallowed = Act(input);
+    if (swallowed && input.press) m_heldHotKey = input.scanCode;
+    if (swallowed && !input.shift) {
+        // The Shift release has gone out already: nothing to let through, nothing to wait for.
+        m_sendNextKey = false;
+        RunPendingActions();
+    }
+    return swallowed;
+}
+
+bool HotKeys::Act(const KeyInput& input) {
     const bool press = input.press;
     switch (input.scanCode) {
         case kScanF1:

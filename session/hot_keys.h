@@ -53,6 +53,8 @@ public:
     void RunPendingActions();
 
 private:
+    // The hot-key table: what the key does with Shift held; whether it stays in the client.
+    bool Act(const KeyInput& input);
     [[nodiscard]] bool Collaborator() const { return m_state.collaborationFlag != 0; }
     // "<normal title>       <text>"
     [[nodiscard]] std::string TitleWith(const char* text) const;
@@ -67,6 +69,7 @@ private:
     SendControl m_sendControl;
     CompformRequest m_compform;
     bool m_compformInitialised = false;
+    uint8_t m_heldHotKey = 0;  // the scan code of a hot key pressed and not yet released
     bool m_sendNextKey = false;
     bool m_pendingExit = false;
     bool m_pendingHelp = false;

@@ -14,6 +14,25 @@ namespace {
 constexpr quint32 kX11LockMask = 0x02;
 constexpr quint32 kX11NumLockMask = 0x10;
 
+// A lock's state as the session expects it: switched by the lock key's press. X switches a
+// lock on at the press but off only at the release, so the release that ends a lock reports
+// it still on; the release of the lock key itself is told from its press instead.
+class LockState {
+public:
+    explicit LockState(uint8_t virtualKey) : m_virtualKey(virtualKey) {}
+    bool Before(uint8_t virtualKey, bool press, bool reported) {
+        if (virtualKey != m_virtualKey) return reported;
+        if (press) {
+            m_afterPress = !reported;
+            return reported;
+        }
+        return m_afterPress;
+    }
+
+private:
+    uint8_t m_virtualKey;
+    bool m_afterPress = false;
+};
 
 }  // namespace
 
@@ -47,8 +66,10 @@ std::optional<KeyInput> KeyInputFromEvent(const QKeyEvent& event) {
     }
     const bool press = event.type() == QEvent::KeyPress;
     const quint32 state = event.nativeModifiers();
-    KeyInput input = KeyInputFor(*key, press, (state & kX11NumLockMask) != 0);
-    input.capsLock = (state & kX11LockMask) != 0;
+    static LockState capsLock(kVkCapsLock);
+    static LockState numLock(kVkNumLock);
+    KeyInput input = KeyInputFor(*key, press, numLock.Before(key->virtualKey, press, (state & kX11NumLockMask) != 0));
+    input.capsLock = capsLock.Before(key->virtualKey, press, (state & kX11LockMask) != 0);
     // The event's modifiers are those held before it: a modifier key counts as held from its
     // own press on and no longer from its release.
     const Qt::KeyboardModifiers mods = event.modifiers();

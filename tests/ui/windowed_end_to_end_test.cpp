@@ -118,6 +118,19 @@ void RunTool(const std::vector<std::string>& args) {
     if (tool.Start(args, {}, "/dev/null")) (void)tool.Wait();
 }
 
+QString Words(const std::vector<std::string>& items) {
+    QStringList words;
+    for (const std::string& item : items) words << QString::fromStdString(item);
+    return words.join(", ");
+}
+
+// The first line a tool printed.
+std::string ReadTool(const std::vector<std::string>& args) {
+    ChildProcess tool;
+    if (!tool.Start(args, {}, "/dev/null")) return {};
+    return tool.ReadLine(std::chrono::seconds(5));
+}
+
 }  // namespace
 
 // The test server and the windowed client, for one session of the given size.
@@ -168,6 +181,20 @@ public:
         }
         return keys;
     }
+    // The key records logged after the first `skip`, as "code flags kind" words.
+    [[nodiscard]] std::vector<std::string> KeysWithFlags(size_t skip = 0) const {
+        std::vector<std::string> keys;
+        const std::string log = ReadWholeFile(m_dir.file("server.log"));
+        for (size_t at = log.find("key code="); at != std::string::npos; at = log.find("key code=", at + 1)) {
+            const std::string line = log.substr(at, log.find('\n', at) - at);
+            const size_t flags = line.find(" flags=");
+            const size_t kind = line.find(" kind=");
+            keys.push_back(line.substr(9, flags - 9) + " " + line.substr(flags + 7, kind - flags - 7) + " " +
+                           line.substr(kind + 6));
+        }
+        keys.erase(keys.begin(), keys.begin() + static_cast<long>(std::min(skip, keys.size())));
+        return keys;
+    }
     [[nodiscard]] std::string ServerLog() const { return ReadWholeFile(m_dir.file("server.log")); }
 
 private:
@@ -213,6 +240,88 @@ private slots:
         QVERIFY2(session.ServerLog().find("key code=39 flags=8 kind=press") != std::string::npos ||
                      session.ServerLog().find("key code=39 flags=24 kind=press") != std::string::npos,
                  "S was sent with Alt held");
+    }
+
+    // Lock keys, the keypad in both Num Lock states, arrows and function keys as the server gets
+    // them; a held Shift; the hot keys that stay in the client; local mode; and the releases
+    // when another window takes the keyboard.
+    void KeysLocksHotKeysAndLocalMode() {
+        WindowedSession session;
+        QVERIFY(session.Start(kSmallWidth, kSmallHeight));
+        const Frame frame(kSmallWidth, kSmallHeight);
+        std::optional<QPoint> origin;
+        QTRY_VERIFY_WITH_TIMEOUT((origin = FindFrame(GrabScreen(), frame)).has_value(),
+                                 std::chrono::milliseconds(kPatience).count());
+        const auto typed = [&](const std::vector<std::string>& keys, const std::vector<std::string>& expected) {
+            const size_t before = session.KeysWithFlags().size();
+            std::vector<std::string> args = {"/usr/bin/xdotool", "key", "--delay", "40"};
+            args.insert(args.end(), keys.begin(), keys.end());
+            RunTool(args);
+            // The records arrive; then a moment for any that should not have been sent.
+            const auto deadline = std::chrono::steady_clock::now() + kPatience;
+            while (session.KeysWithFlags(before).size() < expected.size() && std::chrono::steady_clock::now() < deadline) {
+                QTest::qWait(50);
+            }
+            QTest::qWait(300);
+            return Words(session.KeysWithFlags(before));
+        };
+        RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(origin->x() + 50), std::to_string(origin->y() + 50)});
+
+        // Caps Lock reports the state it leaves; the keypad's End key is 1 with Num Lock (both
+        // code 87: the key map tells them by the flag only); arrows and F-keys by their codes.
+        const std::vector<std::string> locks = {
+            "66 2 press", "66 2 release", "38 2 press", "38 2 release", "66 0 press", "66 0 release",
+            "87 0 press", "87 0 release", "77 16 press", "77 16 release", "87 16 press", "87 16 release",
+            "77 0 press", "77 0 release", "100 0 press", "100 0 release", "67 0 press", "67 0 release",
+            "96 0 press", "96 0 release"};
+        QCOMPARE(typed({"Caps_Lock", "a", "Caps_Lock", "KP_End", "Num_Lock", "KP_End", "Num_Lock", "Left", "F1", "F12"},
+                       locks),
+                 Words(locks));
+
+        // Shift held for a second: one press, one release.
+        {
+            const size_t before = session.KeysWithFlags().size();
+            RunTool({"/usr/bin/xdotool", "keydown", "shift", "sleep", "1", "keyup", "shift"});
+            QTRY_VERIFY_WITH_TIMEOUT(session.KeysWithFlags(before).size() >= 2, std::chrono::milliseconds(kPatience).count());
+            QTest::qWait(300);
+            QCOMPARE(Words(session.KeysWithFlags(before)), QString("50 1 press, 50 0 release"));
+        }
+
+        // Shift+F12: the statistics window opens and the server gets only the Shift.
+        QCOMPARE(typed({"shift+F12"}, {"", ""}), QString("50 1 press, 50 0 release"));
+        QTRY_VERIFY_WITH_TIMEOUT(!ReadTool({"/usr/bin/xdotool", "search", "--name", "Session Statistics"}).empty(),
+                                 std::chrono::milliseconds(kPatience).count());
+
+        // Shift+F5: local mode keeps keys and clicks in the client until Shift+F5 again. (The
+        // statistics window took the keyboard: it goes back to the main window first.)
+        RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(origin->x() + 60), std::to_string(origin->y() + 60)});
+        const std::string location = ReadTool({"/usr/bin/xdotool", "getmouselocation"});
+        QVERIFY(location.find("window:") != std::string::npos);
+        RunTool({"/usr/bin/xdotool", "windowfocus", location.substr(location.find("window:") + 7)});
+        QTest::qWait(300);
+        QCOMPARE(typed({"shift+F5"}, {"", ""}), QString("50 1 press, 50 0 release"));
+        const size_t inLocalMode = session.KeysWithFlags().size();
+        RunTool({"/usr/bin/xdotool", "key", "a", "mousemove", std::to_string(origin->x() + 70),
+                 std::to_string(origin->y() + 71), "click", "1"});
+        QTest::qWait(500);
+        QCOMPARE(session.KeysWithFlags(inLocalMode).size(), size_t{0});
+        QVERIFY(session.ServerLog().find("pointer x=70 y=71 ") == std::string::npos);
+        // xdotool lets Shift go before F5: the Shift, pressed and released in local mode, stays too.
+        QCOMPARE(typed({"shift+F5", "b"}, {"", ""}), QString("56 0 press, 56 0 release"));
+
+        // Another window takes the keyboard: the server hears every modifier released.
+        QWidget other;
+        other.setWindowTitle("other");
+        other.setGeometry(900, 700, 100, 60);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        const size_t beforeFocus = session.KeysWithFlags().size();
+        RunTool({"/usr/bin/xdotool", "search", "--name", "^other$", "windowfocus"});
+        const std::vector<std::string> releases = {"37 0 release", "109 0 release", "64 0 release",
+                                                   "113 0 release", "50 0 release", "62 0 release"};
+        QTRY_VERIFY_WITH_TIMEOUT(session.KeysWithFlags(beforeFocus).size() >= releases.size(),
+                                 std::chrono::milliseconds(kPatience).count());
+        QCOMPARE(Words(session.KeysWithFlags(beforeFocus)), Words(releases));
     }
 
     void TheServerMovesThePointerAndItsEchoIsNotSentBack() {
