@@ -60,6 +60,7 @@ struct ClientSettings {
 
     // Key maps.
     int keyMapNumber = 2;
+    int grabKeyboard = 0;  // the window takes the whole keyboard while it is active
     std::string keyMapFile;  // full path; used only when keyMapFileEnabled
     bool keyMapFileEnabled = false;
 

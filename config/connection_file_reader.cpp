@@ -311,6 +311,7 @@ int ReadConnectionFile(const std::string& path, ClientSettings& settings, Status
     }
     r.Int("DisableDiscButton", settings.disableDiscButton);
     r.Int("ReverseCursorColor", settings.reverseCursorColor);
+    r.Int("GrabKeyboard", settings.grabKeyboard);
 
     if (!passwordLine) r.ReadTicket();
 

@@ -244,6 +244,7 @@ void ReadKeys(ClientSettings& s, SiteReader& r, const std::string& siteFile) {
     }
     r.Int("DisableDiscButton", s.disableDiscButton, 0);
     r.Int("ReverseCursorColor", s.reverseCursorColor, 1);
+    r.Int("GrabKeyboard", s.grabKeyboard, 0);
 
     s.keyMapFile.clear();
     s.keyMapFileEnabled = false;

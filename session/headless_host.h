@@ -55,6 +55,7 @@ public:
     void OpenExitDialog() override {}
     void OpenFunctionDialog(bool) override {}
     void ShowStatistics() override {}
+    void ToggleKeyboardGrab() override {}
     void SetCursorColouring(int) override {}
 
     // WindowPort.

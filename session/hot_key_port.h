@@ -21,6 +21,8 @@ public:
     virtual void OpenFunctionDialog(bool collaborator) = 0;
     // The session statistics window, centred and in front.
     virtual void ShowStatistics() = 0;
+    // Switches the keyboard grab on or off.
+    virtual void ToggleKeyboardGrab() = 0;
     // The server's current cursor again, in the colouring `reverseCursorColor` picks.
     virtual void SetCursorColouring(int reverseCursorColor) = 0;
 };

@@ -75,6 +75,8 @@ bool HotKeys::Act(const KeyInput& input) {
             if (press) ReverseCursorColours();
             return true;
         case kScanF11:
+            // Beyond the classic table: the one way out of a grab that keeps every other key.
+            if (press) m_port.ToggleKeyboardGrab();
             return true;
         case kScanF12:
             DebugPrint(10, "*** F12 was pressed\n");

@@ -39,6 +39,7 @@ struct SessionFacts {
     bool seamless = false;
     std::array<int, 4> monitors{1, 1, 1, 1};  // the monitors a full-screen session covers
     bool keyMapAvailable = false;  // "Toggle Int'l Keyboard Support" is offered
+    bool grabKeyboard = false;     // the keyboard grab starts switched on
     std::time_t connectedAt = 0;
     std::string configDirectory;  // where "Save .zrp File..." starts
     std::string installPath;

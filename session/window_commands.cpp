@@ -55,6 +55,7 @@ void WindowCommands::Publish() {
     facts.seamless = m_parts.state.settings.useSeamlessWindowingMode != 0;
     facts.monitors = m_parts.state.settings.monitors;
     facts.keyMapAvailable = m_parts.state.keyMap.UseKeyMap();
+    facts.grabKeyboard = m_parts.state.settings.grabKeyboard != 0;
     facts.connectedAt = m_parts.state.connectedAt;
     facts.configDirectory = m_parts.state.settings.configDirectory;
     facts.installPath = m_parts.state.settings.installPath;

@@ -40,6 +40,7 @@ MainWindow::MainWindow(FrameBuffer& frameBuffer, SessionCommands& commands, QWid
     m_view->SetDebugDrawingRect(m_facts.debugDrawingRect != 0);
     setCentralWidget(m_view);
     BuildSessionMenu();
+    SetKeyboardGrab(m_facts.grabKeyboard);
     m_menuReveal.setInterval(kMenuRevealMilliseconds);
     connect(&m_menuReveal, &QTimer::timeout, this, [this] { RevealMenuInFullScreen(); });
 }
@@ -53,6 +54,9 @@ void MainWindow::BuildSessionMenu() {
     if (m_facts.keyMapAvailable) {
         menu->addAction("Toggle Int'l Keyboard Support", this, [this] { (void)m_commands.ToggleKeyMapMode(); });
     }
+    m_grabAction = menu->addAction("Grab Keyboard");
+    m_grabAction->setCheckable(true);
+    connect(m_grabAction, &QAction::toggled, this, [this](bool wanted) { SetKeyboardGrab(wanted); });
     menu->addSeparator();
     auto* threads = new QActionGroup(this);
     threads->setExclusive(true);
@@ -178,6 +182,31 @@ void MainWindow::RevealMenuInFullScreen() {
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     m_fullScreenMenu->setGeometry(0, 0, width(), m_fullScreenMenu->sizeHint().height());
+}
+
+void MainWindow::SetKeyboardGrab(bool wanted) {
+    m_grabWanted = wanted;
+    if (m_grabAction->isChecked() != wanted) m_grabAction->setChecked(wanted);
+    ApplyKeyboardGrab();
+}
+
+void MainWindow::ApplyKeyboardGrab() {
+    // Only while the window is the user's: another window taking the focus ends the grab.
+    const bool grab = m_grabWanted && isVisible() && isActiveWindow();
+    if (grab == m_keyboardGrabbed) return;
+    if (grab) {
+        m_view->grabKeyboard();
+    } else {
+        m_view->releaseKeyboard();
+    }
+    m_keyboardGrabbed = grab;
+    DebugPrint(1, "Keyboard grab %s\n", grab ? "on" : "off");
+    emit KeyboardGrabChanged();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange) ApplyKeyboardGrab();
+    QMainWindow::changeEvent(event);
 }
 
 void MainWindow::ShowFunctionDialog(bool collaborator) {

@@ -40,10 +40,20 @@ public:
     // The function-key help for the session's originator or for a user who joined it.
     void ShowFunctionDialog(bool collaborator);
 
+    // The keyboard grab: while wanted and the window is active, every key (the desktop's own
+    // shortcuts too) goes to the session.
+    void SetKeyboardGrab(bool wanted);
+    [[nodiscard]] bool KeyboardGrabWanted() const { return m_grabWanted; }
+    [[nodiscard]] bool KeyboardGrabbed() const { return m_keyboardGrabbed; }
+
     // Lets the window close without the exit dialog: the session has ended.
     void AllowClose() { m_closeAllowed = true; }
 
+signals:
+    void KeyboardGrabChanged();
+
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -54,6 +64,7 @@ private:
     void SaveConnectionFile();
     void ChooseThreadLimit(int limit);
     void RevealMenuInFullScreen();
+    void ApplyKeyboardGrab();
 
     FrameBuffer& m_frameBuffer;
     SessionCommands& m_commands;
@@ -68,6 +79,9 @@ private:
     bool m_fullScreenShown = false;
     bool m_closeAllowed = false;
     bool m_exitDialogOpen = false;
+    QAction* m_grabAction = nullptr;
+    bool m_grabWanted = false;
+    bool m_keyboardGrabbed = false;
     int m_threadLimit = 2;
 };
 

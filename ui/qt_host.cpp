@@ -33,6 +33,7 @@ constexpr int kTitleFlashMilliseconds = 1000;
 
 // The suffix the title carries while the session logs in again.
 constexpr const char* kReconnectingSuffix = "  [Reconnecting...]";
+constexpr const char* kKeyboardGrabSuffix = "  [Keyboard grabbed: Shift+F11 releases]";
 
 int64_t SteadyTicks() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
@@ -149,7 +150,11 @@ void QtHost::SetTitle(const std::string& title) {
 }
 
 void QtHost::ShowTitle() {
-    if (m_window) m_window->setWindowTitle(m_reconnecting ? m_title + kReconnectingSuffix : m_title);
+    if (!m_window) return;
+    QString title = m_title;
+    if (m_window->KeyboardGrabbed()) title += kKeyboardGrabSuffix;
+    if (m_reconnecting) title += kReconnectingSuffix;
+    m_window->setWindowTitle(title);
 }
 
 void QtHost::ShowReconnecting(bool reconnecting) {
@@ -272,6 +277,7 @@ void QtHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands)
     });
     OnGui([this, &frameBuffer, &commands] {
         m_window = new MainWindow(frameBuffer, commands);
+        connect(m_window, &MainWindow::KeyboardGrabChanged, this, [this] { ShowTitle(); });
         ShowTitle();
         m_statistics = new StatisticsWindow(commands);
         m_window->ShowForSession();
@@ -318,6 +324,10 @@ void QtHost::ShowStatistics() {
     QTimer::singleShot(0, this, [this] {
         if (m_statistics) m_statistics->ShowStatistics();
     });
+}
+
+void QtHost::ToggleKeyboardGrab() {
+    if (m_window) m_window->SetKeyboardGrab(!m_window->KeyboardGrabWanted());
 }
 
 void QtHost::SetCursorColouring(int reverseCursorColor) {

@@ -79,6 +79,7 @@ public:
     void OpenExitDialog() override;
     void OpenFunctionDialog(bool collaborator) override;
     void ShowStatistics() override;
+    void ToggleKeyboardGrab() override;
     void SetCursorColouring(int reverseCursorColor) override;
 
     // WindowPort.

@@ -87,6 +87,7 @@ protected:
             calls.push_back(collaborator ? "help collaborator" : "help");
         }
         void ShowStatistics() override { calls.push_back("statistics"); }
+        void ToggleKeyboardGrab() override { calls.push_back("grab"); }
         void SetCursorColouring(int colouring) override { calls.push_back("cursor " + std::to_string(colouring)); }
         std::vector<std::string> calls;
     } m_port;
@@ -214,7 +215,7 @@ TEST_F(InputCommandsTest, HotKeysStayLocalAndActAfterTheShiftReleaseReachedTheSe
         {"Shift+F1 helps a collaborator", 24, true, "S+ F1+ F1- S-", "S+, S-", "help collaborator"},
         {"Shift+Control+F1 does nothing", 24, false, "C+ S+ F1+ F1- S- C-", "C+, S+, S-, C-", ""},
         {"Shift+F12 shows the statistics", 24, false, "S+ F12+ F12- S-", "S+, S-", "statistics"},
-        {"Shift+F11 is only swallowed", 24, false, "S+ F11+ F11- S-", "S+, S-", ""},
+        {"Shift+F11 switches the keyboard grab", 24, false, "S+ F11+ F11- S-", "S+, S-", "grab"},
         {"Shift+F6 and Shift+F10 are the session's", 24, false, "S+ F6+ F6- F10+ F10- S-",
          "S+, F6+, F6-, F10+, F10-, S-", ""},
         {"function keys without Shift are the session's", 24, false, "F4+ F4- F12+ F12-", "F4+, F4-, F12+, F12-", ""},
