@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "config/clipboard_settings.h"
 #include "config/key_lookup.h"
 #include "config/log.h"
 #include "config/stored_secrets.h"
@@ -244,6 +245,7 @@ void ReadKeys(ClientSettings& s, SiteReader& r, const std::string& siteFile) {
     }
     r.Int("DisableDiscButton", s.disableDiscButton, 0);
     r.Int("ReverseCursorColor", s.reverseCursorColor, 1);
+    ReadClipboardSettings(siteFile, "[Viewer]", true, s);
 
     s.keyMapFile.clear();
     s.keyMapFileEnabled = false;

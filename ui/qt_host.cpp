@@ -269,7 +269,11 @@ void QtHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands)
         PostToGui([this] { FlushRepaints(); });
     });
     OnGui([this, &frameBuffer, &commands] {
+        // Before the window: losing activation asks for the server's clipboard before the
+        // window releases the keys held.
+        m_clipboard = new ClipboardBridge(commands, this);
         m_window = new MainWindow(frameBuffer, commands);
+        connect(m_window->View(), &FrameView::rectangleCopied, this, [&commands] { commands.RectangleCopied(); });
         ShowTitle();
         m_statistics = new StatisticsWindow(commands);
         m_window->ShowForSession();
@@ -285,6 +289,18 @@ void QtHost::SetRemoteCursor(const CursorImage& image, int reverseCursorColor) {
 void QtHost::MovePointer(int frameX, int frameY) {
     PostToGui([this, frameX, frameY] {
         if (m_window) m_window->View()->WarpPointer(frameX, frameY);
+    });
+}
+
+void QtHost::PutServerText(std::string text) {
+    PostToGui([this, text = std::move(text)] {
+        if (m_clipboard) m_clipboard->PutServerText(text);
+    });
+}
+
+void QtHost::PutServerMetafile(std::vector<uint8_t> bits) {
+    PostToGui([this, bits = std::move(bits)] {
+        if (m_clipboard) m_clipboard->PutServerMetafile(bits);
     });
 }
 
@@ -324,6 +340,7 @@ void QtHost::SessionThreadEnded() {
     delete m_statistics.data();
     delete m_progress.data();
     delete m_window.data();
+    delete m_clipboard.data();
 }
 
 bool QtHost::eventFilter(QObject* watched, QEvent* event) {
