@@ -54,7 +54,7 @@ struct SelectionReader::Connection {
     xcb_atom_t Atom(const char* name) const {
         auto reply = Owned(xcb_intern_atom_reply(
             connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-        return reply ? reply->atom : XCB_ATOM_NONE;
+        return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     }
 };
 
@@ -144,7 +144,8 @@ uint8_t EventType(const xcb_generic_event_t* event) { return event->response_typ
 
 std::optional<std::string> SelectionReader::ReadNow(Selection which) {
     xcb_connection_t* c = m_x->connection;
-    const xcb_atom_t selection = which == Selection::Clipboard ? m_x->clipboard : XCB_ATOM_PRIMARY;
+    const xcb_atom_t selection =
+        which == Selection::Clipboard ? m_x->clipboard : static_cast<xcb_atom_t>(XCB_ATOM_PRIMARY);
     const char* name = which == Selection::Clipboard ? "clipboard" : "primary selection";
     auto owner = Owned(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
     if (!owner || owner->owner == XCB_NONE) {

@@ -4,7 +4,6 @@
 // window is left, a megabyte goes both ways intact, the server's metafile is offered as a
 // picture, and a collaborator exchanges nothing.
 #include <QApplication>
-#include <QWidget>
 #include <QtTest>
 #include <zlib.h>
 
@@ -97,29 +96,31 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-// A window of another program, to take the activation from the client.
+// A window of another program (xev), to take the activation from the client.
 class OtherWindow {
 public:
     OtherWindow() {
-        m_widget.setWindowTitle("another program");
-        m_widget.resize(200, 100);
-        m_widget.show();
-        QTest::qWait(100);
+        m_program.Start({"/usr/bin/xev", "-geometry", "200x100+700+600", "-name", "another program"}, {},
+                        "/dev/null");
+        for (int i = 0; i < 100 && m_window.empty(); ++i) {
+            m_window = FirstLine({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "another program"});
+            if (m_window.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
     }
-    void Focus() {
-        RunTool({"/usr/bin/xdotool", "windowfocus", std::to_string(m_widget.winId())});
-    }
+    void Focus() { RunTool({"/usr/bin/xdotool", "windowfocus", m_window}); }
 
 private:
-    QWidget m_widget;
+    ChildProcess m_program;
+    std::string m_window;
 };
 
 }  // namespace
 
 class ClipboardSession {
 public:
-    // `sessionId` other than 0 joins that session as a collaborator.
-    bool Start(const std::string& scenario, int sessionId = 0) {
+    // `sessionId` other than 0 joins that session as a collaborator; `siteLines` go into the
+    // site file's [Viewer] section.
+    bool Start(const std::string& scenario, int sessionId = 0, const std::string& siteLines = {}) {
         std::vector<std::string> server = {CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "90",
                                            "--static", "--geometry", "800x600", "--log", m_dir.file("server.log")};
         if (!scenario.empty()) {
@@ -133,7 +134,8 @@ public:
         m_dir.write("docs/.keep", "");
         const std::string site = m_dir.write("install/qel.ini",
                                              "[Viewer]\nLogFile client.log\nPrintDebug 10\nColorDepth 24\n"
-                                             "VisualClass 4\nCloseDialog 0\nSessionLoginDialog 0\nUseGLPlus 0\n");
+                                             "VisualClass 4\nCloseDialog 0\nSessionLoginDialog 0\nUseGLPlus 0\n" +
+                                                 siteLines);
         m_dir.write("registry", "[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=" + site +
                                     "\nINSTALLPATH=" + m_dir.file("install") + "\n");
         std::string password;
@@ -253,6 +255,22 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(session.ServerLog().find("clipboard sent len=") != std::string::npos, kPatienceMs);
         QTRY_VERIFY_WITH_TIMEOUT(DesktopClipboard(dir, "TARGETS").find("image/emf") != std::string::npos, kPatienceMs);
         QCOMPARE(DesktopClipboard(dir, "image/emf"), std::string(emf.begin(), emf.end()));
+    }
+
+    void TextTravelsInUtf8WhenTheSiteSaysSo() {
+        TempDir dir;
+        OtherWindow other;
+        other.Focus();
+        CopyOnTheDesktop(dir.write("local.txt", "\xE6\x97\xA5\xE6\x9C\xAC caf\xC3\xA9"));
+        ClipboardSession session;
+        QVERIFY(session.Start(std::string(kLater) + "clipboard-set \\xC3\\xBC\\xE2\\x82\\xAC\n", 0,
+                              "ClipboardCharset UTF-8\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(session.ServerLog().find("clipboard len=12 text=\"\\xE6\\x97\\xA5\\xE6\\x9C\\xAC "
+                                                          "caf\\xC3\\xA9\"") != std::string::npos,
+                                 kPatienceMs);
+        QTRY_VERIFY_WITH_TIMEOUT(session.ServerLog().find("action clipboard-set") != std::string::npos, kPatienceMs);
+        other.Focus();
+        QTRY_COMPARE_WITH_TIMEOUT(DesktopClipboard(dir), std::string("\xC3\xBC\xE2\x82\xAC"), kPatienceMs);
     }
 
     void ACollaboratorExchangesNothing() {
