@@ -71,16 +71,17 @@ std::string FirstLine(const std::vector<std::string>& args) {
     return line;
 }
 
-// What another program finds on the desktop's clipboard, as `target`.
-std::string DesktopClipboard(const TempDir& dir, const std::string& target = "UTF8_STRING") {
+// What another program finds on the desktop's clipboard (or primary selection), as `target`.
+std::string DesktopClipboard(const TempDir& dir, const std::string& target = "UTF8_STRING",
+                             const std::string& selection = "clipboard") {
     const std::string out = dir.file("xclip.out");
-    RunTool({"/bin/sh", "-c", "/usr/bin/xclip -o -selection clipboard -t " + target + " > '" + out + "'"});
+    RunTool({"/bin/sh", "-c", "/usr/bin/xclip -o -selection " + selection + " -t " + target + " > '" + out + "'"});
     return ReadWholeFile(out);
 }
 
-// Another program (xclip) takes the clipboard with the bytes of this file.
-void CopyOnTheDesktop(const std::string& path) {
-    RunTool({"/usr/bin/xclip", "-selection", "clipboard", "-i", path});
+// Another program (xclip) takes the clipboard (or primary selection) with the bytes of this file.
+void CopyOnTheDesktop(const std::string& path, const std::string& selection = "clipboard") {
+    RunTool({"/usr/bin/xclip", "-selection", selection, "-i", path});
 }
 
 std::string Crc32(const std::string& bytes) {
@@ -271,6 +272,29 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(session.ServerLog().find("action clipboard-set") != std::string::npos, kPatienceMs);
         other.Focus();
         QTRY_COMPARE_WITH_TIMEOUT(DesktopClipboard(dir), std::string("\xC3\xBC\xE2\x82\xAC"), kPatienceMs);
+    }
+
+    void ThePrimarySelectionWhenTheSiteAsksForIt() {
+        TempDir dir;
+        OtherWindow other;
+        other.Focus();
+        CopyOnTheDesktop(dir.write("clip.txt", "copied"));
+        ClipboardSession session;
+        QVERIFY(session.Start(std::string(kLater) + "clipboard-set from the session\n", 0, "ClipboardPrimary 1\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(session.ServerLog().find("clipboard len=6 text=\"copied\"") != std::string::npos,
+                                 kPatienceMs);
+        QTRY_VERIFY_WITH_TIMEOUT(session.ServerLog().find("action clipboard-set") != std::string::npos, kPatienceMs);
+        // The session's text becomes the primary selection too.
+        other.Focus();
+        QTRY_COMPARE_WITH_TIMEOUT(DesktopClipboard(dir, "UTF8_STRING", "primary"), std::string("from the session"),
+                                  kPatienceMs);
+        QCOMPARE(DesktopClipboard(dir), std::string("from the session"));
+        // Text selected in another program since is what goes to the session next.
+        CopyOnTheDesktop(dir.write("selected.txt", "selected"), "primary");
+        QTest::qWait(300);
+        session.Focus();
+        QTRY_VERIFY_WITH_TIMEOUT(session.ServerLog().find("clipboard len=8 text=\"selected\"") != std::string::npos,
+                                 kPatienceMs);
     }
 
     void ACollaboratorExchangesNothing() {
