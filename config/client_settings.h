@@ -57,6 +57,8 @@ struct ClientSettings {
     int compFormat = 4;
     int showOldLogo = 0;
     int printDebug = 0;
+    int clipboardCharset = 0;  // the character set of clipboard text: 0 Windows-1252, 1 UTF-8
+    int clipboardPrimary = 0;  // the primary selection is exchanged too
 
     // Key maps.
     int keyMapNumber = 2;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "config/clipboard_settings.h"
 #include "config/connection_file.h"
 #include "config/key_lookup.h"
 #include "config/log.h"
@@ -312,6 +313,7 @@ int ReadConnectionFile(const std::string& path, ClientSettings& settings, Status
     r.Int("DisableDiscButton", settings.disableDiscButton);
     r.Int("ReverseCursorColor", settings.reverseCursorColor);
     r.Int("GrabKeyboard", settings.grabKeyboard);
+    ReadClipboardSettings(path, kConnectionSection, false, settings);
 
     if (!passwordLine) r.ReadTicket();
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "config/clipboard_settings.h"
 #include "config/key_lookup.h"
 #include "config/log.h"
 #include "config/stored_secrets.h"
@@ -245,6 +246,7 @@ void ReadKeys(ClientSettings& s, SiteReader& r, const std::string& siteFile) {
     r.Int("DisableDiscButton", s.disableDiscButton, 0);
     r.Int("ReverseCursorColor", s.reverseCursorColor, 1);
     r.Int("GrabKeyboard", s.grabKeyboard, 0);
+    ReadClipboardSettings(siteFile, "[Viewer]", true, s);
 
     s.keyMapFile.clear();
     s.keyMapFileEnabled = false;

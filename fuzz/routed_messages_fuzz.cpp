@@ -10,6 +10,8 @@
 //   then a frame list (see SendFrameList), read until the stream ends, a frame is refused or a
 //   message of a type nobody registered ends the session.
 #include <atomic>
+#include <string>
+#include <vector>
 
 #include "clipboard/clipboard_messages.h"
 #include "display/display_messages.h"
@@ -46,7 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     display.SetProtocolVersion((control & 0x10) != 0 ? 200 : 100);
     display.SetServerVersion((control & 0x20) != 0 ? 940 : 900);
     display.Register(router);
-    corvane::ClipboardMessages clipboard;
+    // The server's clipboard goes to a port that keeps nothing; the character set from the input.
+    struct NullClipboard : corvane::ClipboardPort {
+        void PutServerText(std::string) override {}
+        void PutServerMetafile(std::vector<uint8_t>) override {}
+    } clipboardPort;
+    corvane::ClipboardMessages clipboard(clipboardPort);
+    clipboard.SetCharset((control & 0x08) != 0 ? corvane::ClipboardCharset::Utf8 : corvane::ClipboardCharset::Windows1252);
     clipboard.Register(router);
     corvane::WindowMessages windows;
     windows.SetSeamless((control & 0x40) != 0);

@@ -30,6 +30,7 @@ CDisplayClientApp::CDisplayClientApp(SessionPorts ports, SessionOptions options)
       m_windows(ports.windows),
       m_pointerPort(ports.pointer),
       m_hotKeyPort(ports.hotKeys),
+      m_clipboardPort(ports.clipboard),
       m_options(std::move(options)) {
     // Each capability registers the messages it handles.
     m_display.Register(m_router);
@@ -142,6 +143,10 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
     m_display.SetServerVersion(m_state.serverVersion);
     m_windowRequests.SetSeamless(m_state.settings.useSeamlessWindowingMode != 0);
     m_router.SetFullScreenSession(m_state.settings.useFullScreenMode != 0);
+    const auto charset = static_cast<ClipboardCharset>(m_state.settings.clipboardCharset);
+    m_clipboard.SetCharset(charset);
+    m_clipboardExchange.SetCharset(charset);
+    DebugPrint(1, "Clipboard text travels in %s\n", CharsetName(charset));
     m_sender.Start();
     m_receiveThread = std::thread([this] { m_receive.Run(); });
     DebugPrint(1, "MainWin Priority %d\n", platform::CurrentThreadPriority());

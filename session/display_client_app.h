@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "clipboard/clipboard_exchange.h"
 #include "clipboard/clipboard_messages.h"
 #include "config/status_mailbox.h"
 #include "display/display_events.h"
@@ -75,6 +76,7 @@ private:
     WindowPort& m_windows;
     PointerPort& m_pointerPort;
     HotKeyPort& m_hotKeyPort;
+    ClipboardPort& m_clipboardPort;
     const SessionOptions m_options;
 
     SessionState m_state;
@@ -87,7 +89,7 @@ private:
     FrameBuffer m_frameBuffer;
     MessageRouter m_router;
     DisplayMessages m_display{m_frameBuffer, *this};
-    ClipboardMessages m_clipboard;
+    ClipboardMessages m_clipboard{m_clipboardPort};
     PointerMessages m_pointer{m_pointerPort, m_state.flags.remotePointer};
     WindowMessages m_windowRequests;
 
@@ -96,7 +98,11 @@ private:
     HotKeys m_hotKeys{m_state, m_frameBuffer, m_hotKeyPort,
                       [this](int32_t code, int32_t argument) { return m_control.Send(code, argument); }};
     InputCommands m_input{m_state, m_sender, m_hotKeys};
-    WindowCommands m_commands{{m_state, m_channel, m_display, m_frameBuffer, m_control, m_input, m_quit},
+    // Only where the server exchanges the clipboard and the session is the user's own.
+    ClipboardExchange m_clipboardExchange{
+        m_sender, [this] { return m_state.flags.clipboardSync.load() && m_state.collaborationFlag == 0; }};
+    WindowCommands m_commands{{m_state, m_channel, m_display, m_frameBuffer, m_control, m_input, m_quit,
+                                &m_clipboardExchange},
                               [this] { ShutDown(); }};
     ReceiveLoop m_receive{{m_state, m_stream, m_channel, m_router, m_display, m_sender, m_control, m_login,
                            m_notices, m_quit},

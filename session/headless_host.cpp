@@ -16,6 +16,28 @@ std::string HeadlessHost::Title() const {
     return m_title;
 }
 
+void HeadlessHost::PutServerText(std::string text) {
+    DebugPrint(10, "Clipboard: %zu bytes of the server's text kept\n", text.size());
+    std::lock_guard lock(m_mutex);
+    m_clipboardText = std::move(text);
+}
+
+void HeadlessHost::PutServerMetafile(std::vector<uint8_t> bits) {
+    DebugPrint(10, "Clipboard: a metafile of %zu bytes from the server kept\n", bits.size());
+    std::lock_guard lock(m_mutex);
+    m_clipboardMetafile = std::move(bits);
+}
+
+std::string HeadlessHost::ClipboardText() const {
+    std::lock_guard lock(m_mutex);
+    return m_clipboardText;
+}
+
+std::vector<uint8_t> HeadlessHost::ClipboardMetafile() const {
+    std::lock_guard lock(m_mutex);
+    return m_clipboardMetafile;
+}
+
 void HeadlessHost::Bell(int frequencyHz, int) {
     // A bell of frequency 0 sounds nothing, here as anywhere.
     if (frequencyHz != 0) ++m_beeps;

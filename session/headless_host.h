@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "session/session_ports.h"
 
@@ -20,11 +21,12 @@ class HeadlessHost : public NoticePort,
                      public CursorPort,
                      public WindowPort,
                      public PointerPort,
-                     public HotKeyPort {
+                     public HotKeyPort,
+                     public ClipboardPort {
 public:
     explicit HeadlessHost(std::string sessionChoice) : m_sessionChoice(std::move(sessionChoice)) {}
 
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this}; }
+    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this, *this}; }
 
     // NoticePort.
     void SetTitle(const std::string& title) override;
@@ -57,6 +59,9 @@ public:
     void ShowStatistics() override {}
     void ToggleKeyboardGrab() override {}
     void SetCursorColouring(int) override {}
+    // ClipboardPort: the server's clipboard is kept, as a clipboard would keep it.
+    void PutServerText(std::string text) override;
+    void PutServerMetafile(std::vector<uint8_t> bits) override;
 
     // WindowPort.
     void SettingsRead(const ClientSettings&) override {}
@@ -67,6 +72,9 @@ public:
     // Damage signals taken from the frame buffer.
     [[nodiscard]] long Repaints() const { return m_repaints.load(); }
     [[nodiscard]] std::string Title() const;
+    // The last text and metafile the server put on the clipboard.
+    [[nodiscard]] std::string ClipboardText() const;
+    [[nodiscard]] std::vector<uint8_t> ClipboardMetafile() const;
 
 private:
     const std::string m_sessionChoice;
@@ -77,6 +85,8 @@ private:
     bool m_quit = false;  // under m_mutex
     int m_exitCode = 0;   // under m_mutex
     std::string m_title;  // under m_mutex
+    std::string m_clipboardText;             // under m_mutex
+    std::vector<uint8_t> m_clipboardMetafile;  // under m_mutex
 };
 
 }  // namespace corvane

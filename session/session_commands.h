@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "input/keyboard_translator.h"
@@ -44,6 +45,8 @@ struct SessionFacts {
     std::string configDirectory;  // where "Save .zrp File..." starts
     std::string installPath;
     int debugDrawingRect = 0;
+    bool clipboardExchange = false;  // the windows exchange the clipboard with this session
+    bool clipboardPrimary = false;   // and the primary selection with it
 };
 
 class SessionCommands {
@@ -81,6 +84,16 @@ public:
     // The server moved the pointer to this place of the main window (user-interface thread):
     // the event the move brings is not sent back.
     virtual void PointerWarped(int clientX, int clientY) = 0;
+
+    // The clipboard exchange (user-interface thread). The client's windows became active;
+    // `localText` is the local clipboard's text (UTF-8) when another program put text there.
+    virtual void ClipboardActivated(const std::optional<std::string>& localText) { (void)localText; }
+    // The client's windows lost activation to another program.
+    virtual void ClipboardDeactivated() {}
+    // The server's text was put on the local clipboard.
+    virtual void ClipboardPlaced(const std::string& localText) { (void)localText; }
+    // A rectangle of the screen was copied to the local clipboard.
+    virtual void RectangleCopied() {}
 
     // Writes the session's connection file (`fullScreenShown`: the window is full screen
     // now); false when it could not be written.

@@ -2,6 +2,7 @@
 // windowed client's Qt side and by the headless host.
 #pragma once
 
+#include "clipboard/clipboard_port.h"
 #include "input/pointer_port.h"
 #include "session/cursor_port.h"
 #include "session/dialog_port.h"
@@ -18,6 +19,7 @@ struct SessionPorts {
     WindowPort& windows;
     PointerPort& pointer;
     HotKeyPort& hotKeys;
+    ClipboardPort& clipboard;
 };
 
 }  // namespace corvane

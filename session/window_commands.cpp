@@ -60,6 +60,8 @@ void WindowCommands::Publish() {
     facts.configDirectory = m_parts.state.settings.configDirectory;
     facts.installPath = m_parts.state.settings.installPath;
     facts.debugDrawingRect = m_parts.state.settings.debugDrawingRect;
+    facts.clipboardExchange = m_parts.clipboard != nullptr && m_parts.clipboard->Allowed();
+    facts.clipboardPrimary = m_parts.state.settings.clipboardPrimary != 0;
     auto settings = std::make_shared<const ClientSettings>(m_parts.state.settings);
     std::lock_guard lock(m_mutex);
     m_facts = std::move(facts);

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "clipboard/clipboard_exchange.h"
 #include "display/display_messages.h"
 #include "display/frame_buffer.h"
 #include "protocol/message_channel.h"
@@ -37,6 +38,7 @@ public:
         SessionControl& control;
         InputCommands& input;
         QuitSignal& quit;
+        ClipboardExchange* clipboard = nullptr;  // none: the session exchanges no clipboard
     };
     WindowCommands(Parts parts, std::function<void()> shutDown);
     ~WindowCommands() override;
@@ -61,6 +63,18 @@ public:
     void KeyboardLost() override { m_parts.input.ReleaseModifiers(); }
     void PointerWarped(int clientX, int clientY) override { m_parts.input.PointerWarped(clientX, clientY); }
     bool ToggleKeyMapMode() override;
+    void ClipboardActivated(const std::optional<std::string>& localText) override {
+        if (m_parts.clipboard != nullptr) m_parts.clipboard->Activated(localText);
+    }
+    void ClipboardDeactivated() override {
+        if (m_parts.clipboard != nullptr) m_parts.clipboard->Deactivated();
+    }
+    void ClipboardPlaced(const std::string& localText) override {
+        if (m_parts.clipboard != nullptr) m_parts.clipboard->ServerTextPlaced(localText);
+    }
+    void RectangleCopied() override {
+        if (m_parts.clipboard != nullptr) m_parts.clipboard->RectangleCopied();
+    }
     [[nodiscard]] bool SaveConnectionFile(const std::string& path, bool fullScreenShown) override;
 
 private:

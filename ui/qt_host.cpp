@@ -276,8 +276,12 @@ void QtHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands)
         PostToGui([this] { FlushRepaints(); });
     });
     OnGui([this, &frameBuffer, &commands] {
+        // Before the window: losing activation asks for the server's clipboard before the
+        // window releases the keys held.
+        m_clipboard = new ClipboardBridge(commands, this);
         m_window = new MainWindow(frameBuffer, commands);
         connect(m_window, &MainWindow::KeyboardGrabChanged, this, [this] { ShowTitle(); });
+        connect(m_window->View(), &FrameView::rectangleCopied, this, [&commands] { commands.RectangleCopied(); });
         ShowTitle();
         m_statistics = new StatisticsWindow(commands);
         m_window->ShowForSession();
@@ -342,6 +346,18 @@ void QtHost::MovePointer(int frameX, int frameY) {
     });
 }
 
+void QtHost::PutServerText(std::string text) {
+    PostToGui([this, text = std::move(text)] {
+        if (m_clipboard) m_clipboard->PutServerText(text);
+    });
+}
+
+void QtHost::PutServerMetafile(std::vector<uint8_t> bits) {
+    PostToGui([this, bits = std::move(bits)] {
+        if (m_clipboard) m_clipboard->PutServerMetafile(bits);
+    });
+}
+
 int QtHost::EventLoop() {
     std::unique_lock lock(m_quitMutex);
     m_quitSignal.wait(lock, [this] { return m_exitCode.has_value(); });
@@ -378,6 +394,7 @@ void QtHost::SessionThreadEnded() {
     delete m_statistics.data();
     delete m_progress.data();
     delete m_window.data();
+    delete m_clipboard.data();
 }
 
 bool QtHost::eventFilter(QObject* watched, QEvent* event) {

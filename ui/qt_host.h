@@ -21,6 +21,7 @@
 
 #include "config/status_mailbox.h"
 #include "session/session_ports.h"
+#include "ui/clipboard_bridge.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
 #include "ui/statistics_window.h"
@@ -33,7 +34,8 @@ class QtHost : public QObject,
                public CursorPort,
                public WindowPort,
                public PointerPort,
-               public HotKeyPort {
+               public HotKeyPort,
+               public ClipboardPort {
     Q_OBJECT
 
 public:
@@ -41,7 +43,7 @@ public:
     QtHost();
     ~QtHost() override;
 
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this}; }
+    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this, *this}; }
 
     // The application object's status mailbox and shut-down routine (the progress window's
     // Exit calls it). Set before the session thread starts.
@@ -81,6 +83,9 @@ public:
     void ShowStatistics() override;
     void ToggleKeyboardGrab() override;
     void SetCursorColouring(int reverseCursorColor) override;
+    // ClipboardPort.
+    void PutServerText(std::string text) override;
+    void PutServerMetafile(std::vector<uint8_t> bits) override;
 
     // WindowPort.
     void SettingsRead(const ClientSettings& settings) override;
@@ -90,6 +95,7 @@ public:
 
     // For tests and measurements (GUI thread).
     [[nodiscard]] MainWindow* Window() const { return m_window; }
+    [[nodiscard]] ClipboardBridge* Clipboard() const { return m_clipboard; }
     [[nodiscard]] long DamageSignals() const { return m_damageSignals.load(); }
     [[nodiscard]] long BeepsSounded() const { return m_beeps.load(); }
 
@@ -112,6 +118,7 @@ private:
 
     // GUI thread only.
     QPointer<MainWindow> m_window;
+    QPointer<ClipboardBridge> m_clipboard;
     QPointer<ProgressWindow> m_progress;
     QPointer<StatisticsWindow> m_statistics;
     QPointer<QMessageBox> m_postedBox;

@@ -26,6 +26,11 @@ TEST(ScenarioTest, ReadsEveryActionAndTrigger) {
         {"after-ms 5 colour-table", {Trigger::AfterMs, 5, Action::ColourTable}},
         {"after-frames 1000000 stop-updates", {Trigger::AfterFrames, 1'000'000, Action::StopUpdates}},
         {"after-frames 2 warp 40 30", {Trigger::AfterFrames, 2, Action::Warp, 40, 30}},
+        {"after-ms 5 clipboard-text a  b\\tc\\x41\\\\\\n", {Trigger::AfterMs, 5, Action::ClipboardText, 0, 0, "a  b\tcA\\\n"}},
+        {"after-ms 5 clipboard-set  lead\r", {Trigger::AfterMs, 5, Action::ClipboardSet, 0, 0, " lead"}},
+        {"after-frames 1 clipboard-file /tmp/a b.txt", {Trigger::AfterFrames, 1, Action::ClipboardFile, 0, 0, "/tmp/a b.txt"}},
+        {"after-frames 1 clipboard-set-file /p", {Trigger::AfterFrames, 1, Action::ClipboardSetFile, 0, 0, "/p"}},
+        {"after-ms 9 clipboard-metafile /m.emf", {Trigger::AfterMs, 9, Action::ClipboardMetafile, 0, 0, "/m.emf"}},
     };
     for (const GoodLine& c : cases) {
         const ScenarioParse parse = ParseScenario(c.line);
@@ -64,6 +69,10 @@ TEST(ScenarioTest, RefusesBadLinesWithTheirNumber) {
         "after-frames 3 sctl 4294967296",
         "after-frames 3 warp 40",      // no y
         "after-frames 3 warp 40 -1",   // negative
+        "after-frames 3 clipboard-text",           // no text
+        "after-frames 3 clipboard-text bad\\q",    // no such escape
+        "after-frames 3 clipboard-text cut\\x4",   // half an escape
+        "after-frames 3 clipboard-file",           // no path
     };
     for (const char* line : bad) {
         const ScenarioParse parse = ParseScenario(std::string("after-frames 1 bell\n# fine\n") + line + "\n");

@@ -1,6 +1,9 @@
 #include "tools/testserver/client_messages.h"
 
+#include <cstdio>
 #include <cstring>
+
+#include <zlib.h>
 
 #include "crypto/payload_cipher.h"
 #include "crypto/payload_key.h"
@@ -56,20 +59,34 @@ std::string Pointer(const uint8_t* wire) {
            " action=" + Kind(LoadField<uint16_t>(record, InputLayout::kKind), true);
 }
 
-std::string Clipboard(const uint8_t* body, size_t length) {
+constexpr size_t kShownClipboardText = 1024;
+
+std::string Clipboard(const uint8_t* body, size_t length, ClientEvent& event) {
     uint8_t record[kClipboardRecordSize];
     std::memcpy(record, body + kRecordHeaderSize, sizeof record);
     RecordToHost(record, ZRPPROTOCOL_MH_MESSCLPT, sizeof record);
     const uint64_t count = LoadField<uint32_t>(record, 0);
     const uint64_t elementSize = LoadField<uint32_t>(record, 4);
     const uint64_t bytes = count * elementSize;  // two 32-bit factors: no overflow
-    if (bytes == 0) return "clipboard request";
+    if (bytes == 0) {
+        event.clipboardRequest = true;
+        return "clipboard request";
+    }
     const size_t textStart = kRecordHeaderSize + kClipboardRecordSize;
     if (bytes > length - textStart) {
         return "clipboard len=" + std::to_string(bytes) + " malformed";
     }
     const std::string_view text(reinterpret_cast<const char*>(body + textStart), static_cast<size_t>(bytes));
-    return "clipboard len=" + std::to_string(bytes) + " text=" + QuotedText(text);
+    event.clipboardText = true;
+    event.text = text;
+    std::string line = "clipboard len=" + std::to_string(bytes) + " text=" + QuotedText(text, kShownClipboardText);
+    if (text.size() > kShownClipboardText) {
+        char crc[24];
+        std::snprintf(crc, sizeof crc, " crc32=%08lx",
+                      crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
+        line += crc;
+    }
+    return line;
 }
 
 std::string Window(const uint8_t* wire) {
@@ -118,7 +135,7 @@ ClientEvent DescribeClientMessage(const uint8_t* body, size_t length, std::strin
             break;
         }
         case ZRPPROTOCOL_MH_MESSCLPT:
-            event.line = needs(kClipboardRecordSize) ? Clipboard(body, length) : Malformed(type, length);
+            event.line = needs(kClipboardRecordSize) ? Clipboard(body, length, event) : Malformed(type, length);
             break;
         case ZRPPROTOCOL_MH_MESSWIND:
             event.line = needs(kWindowRecordSize) ? Window(record) : Malformed(type, length);

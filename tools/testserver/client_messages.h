@@ -15,11 +15,15 @@ namespace corvane::testserver {
 struct ClientEvent {
     std::string line;
     uint32_t sessionControlCode = 0;  // the code of a well-formed session-control message
+    bool clipboardRequest = false;    // the client asks for the session's clipboard
+    bool clipboardText = false;       // the client sent its clipboard text: `text`
+    std::string text;
 };
 
 // `body` holds `length` bytes as the message channel leaves them: the record header in host
 // order, the record and payload as they came. Every field is read only when the length
-// holds it; a message too short for its record is logged as malformed.
+// holds it; a message too short for its record is logged as malformed. A clipboard text
+// longer than the line shows carries the CRC-32 of all of it ("crc32=HHHHHHHH").
 [[nodiscard]] ClientEvent DescribeClientMessage(const uint8_t* body, size_t length,
                                                 std::string_view serverCode);
 

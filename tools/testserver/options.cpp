@@ -238,6 +238,14 @@ Session
                            corrupt-compext    a COMPEXT frame that does not inflate
                            colour-table       the colour table again
                            stop-updates       no further moving updates
+                           clipboard-text TEXT  the session's clipboard becomes TEXT (the
+                                              rest of the line; escapes \n \r \t \\ \xHH,
+                                              '#' as \x23) and is sent to the client
+                           clipboard-set TEXT the same, sent only when the client asks
+                           clipboard-file PATH, clipboard-set-file PATH
+                                              the same with the file's bytes
+                           clipboard-metafile PATH
+                                              the file's bytes sent as a metafile
 
 Output
   --log FILE             event log, one line per event (default: standard error):
@@ -258,7 +266,9 @@ Output
                            key code=C flags=F kind=press|release
                            pointer x=X y=Y screen-x=X screen-y=Y button=B action=A
                            sctl code=C arg=A arg2=B
-                           clipboard len=N text="..."      clipboard request
+                           clipboard len=N text="..." [crc32=H]   clipboard request
+                           clipboard sent len=N      (the session's clipboard, when it
+                                                      changes or the client asks)
                            window code=C id=I linked=L x=X y=Y width=W height=H
                            message type=T len=N            (anything else)
                            connection closed

@@ -1,5 +1,6 @@
 #include "tools/testserver/scenario.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace corvane::testserver {
@@ -43,10 +44,57 @@ constexpr ActionName kActions[] = {
     {"colour-table", ScenarioAction::ColourTable},
     {"stop-updates", ScenarioAction::StopUpdates},
     {"warp", ScenarioAction::Warp},
+    {"clipboard-text", ScenarioAction::ClipboardText},
+    {"clipboard-set", ScenarioAction::ClipboardSet},
+    {"clipboard-file", ScenarioAction::ClipboardFile},
+    {"clipboard-set-file", ScenarioAction::ClipboardSetFile},
+    {"clipboard-metafile", ScenarioAction::ClipboardMetafile},
 };
 
+bool TakesRestOfLine(ScenarioAction action) {
+    return action == ScenarioAction::ClipboardText || action == ScenarioAction::ClipboardSet ||
+           action == ScenarioAction::ClipboardFile || action == ScenarioAction::ClipboardSetFile ||
+           action == ScenarioAction::ClipboardMetafile;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The text with its escapes undone; false on an escape that is not one.
+bool Unescape(std::string_view text, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i == text.size()) return false;
+        switch (text[i]) {
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            case '\\': out += '\\'; break;
+            case 'x': {
+                if (i + 2 >= text.size()) return false;
+                const int high = HexValue(text[i + 1]);
+                const int low = HexValue(text[i + 2]);
+                if (high < 0 || low < 0) return false;
+                out += static_cast<char>(high << 4 | low);
+                i += 2;
+                break;
+            }
+            default: return false;
+        }
+    }
+    return true;
+}
+
 // Fills `step` from the words of one line; the text of the error otherwise.
-std::string ParseStep(const std::vector<std::string_view>& words, ScenarioStep& step) {
+std::string ParseStep(std::string_view line, const std::vector<std::string_view>& words, ScenarioStep& step) {
     if (words.size() < 3) return "expected \"after-frames N ACTION\" or \"after-ms N ACTION\"";
     int64_t max = 0;
     if (words[0] == "after-frames") {
@@ -69,6 +117,15 @@ std::string ParseStep(const std::vector<std::string_view>& words, ScenarioStep& 
     step.action = found->action;
 
     const size_t arguments = words.size() - 3;
+    if (TakesRestOfLine(step.action)) {
+        // The text is the rest of the line after one blank, blanks and all.
+        const size_t end = static_cast<size_t>(words[2].data() + words[2].size() - line.data());
+        std::string_view rest = line.substr(std::min(end + 1, line.size()));
+        if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
+        if (arguments == 0) return std::string(found->name) + " takes a text or a path";
+        if (!Unescape(rest, step.text)) return "bad escape in \"" + std::string(rest) + "\"";
+        return {};
+    }
     if (step.action == ScenarioAction::Warp) {
         int64_t x = 0;
         int64_t y = 0;
@@ -109,7 +166,7 @@ ScenarioParse ParseScenario(std::string_view text) {
         const std::vector<std::string_view> words = Words(line);
         if (words.empty()) continue;
         ScenarioStep step;
-        std::string error = ParseStep(words, step);
+        std::string error = ParseStep(line, words, step);
         if (!error.empty()) {
             result.steps.clear();
             result.error = "line " + std::to_string(lineNumber) + ": " + error;
@@ -128,6 +185,10 @@ std::string DescribeAction(const ScenarioStep& step) {
             text += " code=" + std::to_string(step.code) + " arg=" + std::to_string(step.argument);
         } else if (step.action == ScenarioAction::Warp) {
             text += " x=" + std::to_string(step.code) + " y=" + std::to_string(step.argument);
+        } else if (step.action == ScenarioAction::ClipboardText || step.action == ScenarioAction::ClipboardSet) {
+            text += " len=" + std::to_string(step.text.size());
+        } else if (TakesRestOfLine(step.action)) {
+            text += " path=" + step.text;
         }
         return text;
     }

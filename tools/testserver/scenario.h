@@ -8,7 +8,11 @@
 // Actions: sctl CODE [ARG] (a session-control message), warp X Y (move the client's pointer to
 // that frame-buffer place), drop (close the connection),
 // bad-frame-size-12 (a frame header announcing 12 bytes), bell, corrupt-compext (a COMPEXT
-// frame that does not inflate), colour-table, stop-updates (no further moving updates).
+// frame that does not inflate), colour-table, stop-updates (no further moving updates),
+// clipboard-text TEXT (the session's clipboard becomes TEXT, the rest of the line with the
+// escapes \n \r \t \\ and \xHH, and is sent to the client), clipboard-set TEXT (the same,
+// kept until the client asks for it), clipboard-file PATH and clipboard-set-file PATH (the
+// same with a file's bytes), clipboard-metafile PATH (a file's bytes sent as a metafile).
 //
 // Each step runs at most once in a server run, in the first session that reaches it (the
 // update count starts again with every session), so that a dropped connection is dropped
@@ -34,6 +38,11 @@ enum class ScenarioAction {
     ColourTable,
     StopUpdates,
     Warp,
+    ClipboardText,      // text set and sent
+    ClipboardSet,       // text set, sent when asked for
+    ClipboardFile,      // a file's bytes set and sent
+    ClipboardSetFile,   // a file's bytes set, sent when asked for
+    ClipboardMetafile,  // a file's bytes sent as a metafile
 };
 
 struct ScenarioStep {
@@ -42,6 +51,7 @@ struct ScenarioStep {
     ScenarioAction action = ScenarioAction::Bell;
     uint32_t code = 0;      // session control; warp: x
     uint32_t argument = 0;  // session control; warp: y
+    std::string text{};     // clipboard: the text, or the file's path
 
     friend bool operator==(const ScenarioStep&, const ScenarioStep&) = default;
 };

@@ -112,6 +112,15 @@ std::vector<uint8_t> CursorMovementBody(int32_t x, int32_t y) {
     return Body(ZRPPROTOCOL_MH_MESSCRMV, record, sizeof record, 0);
 }
 
+std::vector<uint8_t> ClipboardBody(std::string_view text) {
+    uint8_t record[8] = {};
+    StoreField<uint32_t>(record, 0, static_cast<uint32_t>(text.size()));
+    StoreField<uint32_t>(record, 4, 1);
+    std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSCLPT, record, sizeof record, text.size());
+    std::memcpy(body.data() + kRecordHeaderSize + sizeof record, text.data(), text.size());
+    return body;
+}
+
 std::vector<uint8_t> BellBody() {
     uint8_t record[kBellRecordSize] = {};
     record[0] = 0;  // 0: sound the bell

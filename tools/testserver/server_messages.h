@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "tools/testserver/desktop.h"
@@ -43,6 +44,9 @@ inline constexpr uint32_t kColourEntrySize = 3;
 // A session-control message: the code, its first and second argument, every other word 0.
 [[nodiscard]] std::vector<uint8_t> SessionControlBody(uint32_t code, uint32_t argument,
                                                       uint32_t secondArgument = 0);
+
+// The session's clipboard: the record (length, 1) and the text, without a NUL.
+[[nodiscard]] std::vector<uint8_t> ClipboardBody(std::string_view text);
 
 // A bell that asks for a beep.
 [[nodiscard]] std::vector<uint8_t> BellBody();

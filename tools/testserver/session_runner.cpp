@@ -3,6 +3,10 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <sstream>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -11,6 +15,7 @@
 #include "protocol/frame_builder.h"
 #include "protocol/message_channel.h"
 #include "protocol/records.h"
+#include "clipboard/clipboard_metafile.h"
 #include "tools/testserver/client_messages.h"
 #include "tools/testserver/desktop.h"
 #include "tools/testserver/drawing_stream.h"
@@ -58,6 +63,8 @@ class Session {
     [[nodiscard]] std::optional<Clock::time_point> NextWake() const;
     void RunDueSteps(Clock::time_point now);
     void Perform(const ScenarioStep& step);
+    void SendClipboard(std::string_view text);
+    void AnswerClipboardRequest();
 
     StreamConnection& m_stream;
     const int m_socket;
@@ -79,7 +86,18 @@ class Session {
     bool m_serverExit = false;
     std::atomic<bool> m_closed{false};
     std::atomic<bool> m_clientExit{false};
+    // The session's clipboard: what the scenario or the client last put there.
+    std::mutex m_clipboardMutex;
+    std::string m_clipboard;                  // under m_clipboardMutex
+    std::atomic<bool> m_clipboardAsked{false};  // set by the reader, answered by the serving thread
 };
+
+bool ReadFileBytes(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
 
 void Session::ReadClient() {
     MessageChannel channel(m_stream);
@@ -96,6 +114,14 @@ void Session::ReadClient() {
                 DescribeClientMessage(frame.header, kRecordHeaderSize + frame.recordBytes, m_options.serverCode);
             m_log.Write(event.line);
             if (event.sessionControlCode == kExitCode) m_clientExit = true;
+            if (event.clipboardText) {
+                std::lock_guard lock(m_clipboardMutex);
+                m_clipboard = event.text;
+            }
+            if (event.clipboardRequest) {
+                m_clipboardAsked = true;
+                m_control.Notify();
+            }
         }
     }
     m_log.Write("connection closed");
@@ -204,7 +230,50 @@ void Session::Perform(const ScenarioStep& step) {
         case ScenarioAction::Warp:
             (void)Send(CursorMovementBody(static_cast<int32_t>(step.code), static_cast<int32_t>(step.argument)));
             break;
+        case ScenarioAction::ClipboardText:
+        case ScenarioAction::ClipboardSet:
+        case ScenarioAction::ClipboardFile:
+        case ScenarioAction::ClipboardSetFile: {
+            std::string text = step.text;
+            const bool fromFile =
+                step.action == ScenarioAction::ClipboardFile || step.action == ScenarioAction::ClipboardSetFile;
+            if (fromFile && !ReadFileBytes(step.text, text)) {
+                m_log.Write("clipboard file unreadable path=" + step.text);
+                break;
+            }
+            {
+                std::lock_guard lock(m_clipboardMutex);
+                m_clipboard = text;
+            }
+            if (step.action == ScenarioAction::ClipboardText || step.action == ScenarioAction::ClipboardFile) {
+                SendClipboard(text);
+            }
+            break;
+        }
+        case ScenarioAction::ClipboardMetafile: {
+            std::string bytes;
+            if (!ReadFileBytes(step.text, bytes)) {
+                m_log.Write("clipboard file unreadable path=" + step.text);
+                break;
+            }
+            SendClipboard(MetafileText(std::vector<uint8_t>(bytes.begin(), bytes.end())));
+            break;
+        }
     }
+}
+
+void Session::SendClipboard(std::string_view text) {
+    if (Send(ClipboardBody(text))) m_log.Write("clipboard sent len=" + std::to_string(text.size()));
+}
+
+void Session::AnswerClipboardRequest() {
+    std::string text;
+    {
+        std::lock_guard lock(m_clipboardMutex);
+        text = m_clipboard;
+    }
+    // An empty clipboard answers with an empty text.
+    SendClipboard(text);
 }
 
 SessionEnd Session::Run() {
@@ -222,8 +291,9 @@ SessionEnd Session::Run() {
     RunDueSteps(Clock::now());
 
     while (!Finished() && !m_control.StopRequested()) {
-        m_control.WaitUntil(NextWake(), [this] { return Finished(); });
+        m_control.WaitUntil(NextWake(), [this] { return Finished() || m_clipboardAsked.load(); });
         if (Finished() || m_control.StopRequested()) break;
+        if (m_clipboardAsked.exchange(false)) AnswerClipboardRequest();
         const Clock::time_point now = Clock::now();
         if (MovingUpdatesLeft() && now >= m_nextFrame) {
             SendUpdate(m_desktop.ChangedTiles(m_updatesSent));
