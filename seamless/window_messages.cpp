@@ -27,8 +27,9 @@ void WindowMessages::Windowing(const MessageFrame& message) {
                    inMessage);
     }
     std::memcpy(m_text.data(), message.record + WindowRecordLayout::kText, length);
-    m_textLength = length;
-    DebugPrint(10, "Window requests (%zu bytes) are not acted on yet\n", message.recordBytes);
+    // A title is text up to its first zero byte.
+    m_textLength = strnlen(m_text.data(), length);
+    if (m_requests != nullptr) (void)m_requests->Handle(ReadWindowRequest(message.record), WindowText());
 }
 
 }  // namespace corvane

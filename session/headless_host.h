@@ -15,11 +15,16 @@
 
 namespace corvane {
 
-class HeadlessHost : public NoticePort, public DialogPort, public CursorPort, public WindowPort, public PointerPort {
+class HeadlessHost : public NoticePort,
+                     public DialogPort,
+                     public CursorPort,
+                     public WindowPort,
+                     public PointerPort,
+                     public SeamlessPort {
 public:
     explicit HeadlessHost(std::string sessionChoice) : m_sessionChoice(std::move(sessionChoice)) {}
 
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this}; }
+    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this}; }
 
     // NoticePort.
     void SetTitle(const std::string& title) override;
@@ -45,6 +50,14 @@ public:
     // PointerPort: there is no pointer to move.
     void MovePointer(int, int) override {}
 
+    // SeamlessPort: no windows, only their number.
+    void CreatePopup(const SeamlessWindow&) override { ++m_popups; }
+    void RetakePopup(const SeamlessWindow&) override {}
+    void MovePopup(uint32_t, int32_t, int32_t, int32_t, int32_t, bool) override {}
+    void ShowPopup(uint32_t, PopupShow) override {}
+    void DestroyPopup(uint32_t) override { --m_popups; }
+    [[nodiscard]] long Popups() const { return m_popups.load(); }
+
     // WindowPort.
     void SettingsRead(const ClientSettings&) override {}
     void SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands) override;
@@ -59,6 +72,7 @@ private:
     const std::string m_sessionChoice;
     std::atomic<long> m_repaints{0};
     std::atomic<long> m_beeps{0};
+    std::atomic<long> m_popups{0};
     mutable std::mutex m_mutex;
     std::condition_variable m_quitSignal;
     bool m_quit = false;  // under m_mutex

@@ -43,6 +43,7 @@ struct SessionFacts {
     std::string configDirectory;  // where "Save .zrp File..." starts
     std::string installPath;
     int debugDrawingRect = 0;
+    std::string serverLabel;  // the last word of the server's banner (seamless pop-up titles)
 };
 
 class SessionCommands {
@@ -80,6 +81,13 @@ public:
     // The server moved the pointer to this place of the main window (user-interface thread):
     // the event the move brings is not sent back.
     virtual void PointerWarped(int clientX, int clientY) = 0;
+
+    // Seamless pop-ups, named by their handle (user-interface thread): the first mouse button
+    // went down in one (`held`) or the last came up; the user restored one from minimised; the
+    // user asked to close one. The server hears of the last two for linked windows only.
+    virtual void SeamlessButtonHeld(uint32_t /*handle*/, bool /*held*/) {}
+    virtual void SeamlessRestored(uint32_t /*handle*/) {}
+    virtual void SeamlessCloseRequested(uint32_t /*handle*/) {}
 
     // Writes the session's connection file (`fullScreenShown`: the window is full screen
     // now); false when it could not be written.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "input/pointer_port.h"
+#include "seamless/seamless_port.h"
 #include "session/cursor_port.h"
 #include "session/dialog_port.h"
 #include "session/notice_port.h"
@@ -16,6 +17,7 @@ struct SessionPorts {
     CursorPort& cursor;
     WindowPort& windows;
     PointerPort& pointer;
+    SeamlessPort& seamless;
 };
 
 }  // namespace corvane

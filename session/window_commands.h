@@ -21,6 +21,7 @@
 #include "session/session_commands.h"
 #include "session/session_control.h"
 #include "session/session_state.h"
+#include "seamless/window_requests.h"
 
 namespace corvane {
 
@@ -45,6 +46,8 @@ public:
     void Publish();
     // Waits for the exit dialog's request to finish (the client is ending).
     void Join();
+    // The seamless window requests the pop-ups report to. Set before the windows exist.
+    void AttachSeamless(WindowRequests* requests) { m_seamless = requests; }
 
     // SessionCommands.
     [[nodiscard]] SessionFacts Facts() const override;
@@ -62,6 +65,15 @@ public:
     void PointerWarped(int clientX, int clientY) override { m_parts.input.PointerWarped(clientX, clientY); }
     bool ToggleKeyMapMode() override;
     [[nodiscard]] bool SaveConnectionFile(const std::string& path, bool fullScreenShown) override;
+    void SeamlessButtonHeld(uint32_t handle, bool held) override {
+        if (m_seamless != nullptr) m_seamless->ButtonHeld(handle, held);
+    }
+    void SeamlessRestored(uint32_t handle) override {
+        if (m_seamless != nullptr) m_seamless->Restored(handle);
+    }
+    void SeamlessCloseRequested(uint32_t handle) override {
+        if (m_seamless != nullptr) m_seamless->CloseRequested(handle);
+    }
 
 private:
     // Ends the client once the server has had time to act on the exit dialog's request.
@@ -69,6 +81,7 @@ private:
 
     Parts m_parts;
     std::function<void()> m_shutDown;
+    WindowRequests* m_seamless = nullptr;
 
     mutable std::mutex m_mutex;
     SessionFacts m_facts;                                      // under m_mutex

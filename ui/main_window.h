@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QRect>
 #include <QTimer>
+#include <functional>
 
 #include "display/frame_buffer.h"
 #include "session/session_commands.h"
@@ -38,6 +39,10 @@ public:
     // Opens the exit dialog, as closing the window does.
     void OpenExitDialog();
 
+    // In seamless mode full screen is the pop-ups' view: the main window hides and this is
+    // told that the pop-ups are shown (true), or that the main window shows instead (false).
+    void SetSeamlessViewHandler(std::function<void(bool)> handler) { m_seamlessView = std::move(handler); }
+
     // Lets the window close without the exit dialog: the session has ended.
     void AllowClose() { m_closeAllowed = true; }
 
@@ -67,6 +72,7 @@ private:
     bool m_closeAllowed = false;
     bool m_exitDialogOpen = false;
     int m_threadLimit = 2;
+    std::function<void(bool)> m_seamlessView;
 };
 
 }  // namespace corvane

@@ -23,6 +23,7 @@
 #include "session/session_ports.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
+#include "ui/seamless_windows.h"
 #include "ui/statistics_window.h"
 
 namespace corvane {
@@ -32,7 +33,8 @@ class QtHost : public QObject,
                public DialogPort,
                public CursorPort,
                public WindowPort,
-               public PointerPort {
+               public PointerPort,
+               public SeamlessPort {
     Q_OBJECT
 
 public:
@@ -40,7 +42,7 @@ public:
     QtHost();
     ~QtHost() override;
 
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this}; }
+    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this}; }
 
     // The application object's status mailbox and shut-down routine (the progress window's
     // Exit calls it). Set before the session thread starts.
@@ -73,6 +75,13 @@ public:
     // PointerPort.
     void MovePointer(int frameX, int frameY) override;
 
+    // SeamlessPort: posted to the pop-ups on the GUI thread.
+    void CreatePopup(const SeamlessWindow& window) override;
+    void RetakePopup(const SeamlessWindow& window) override;
+    void MovePopup(uint32_t handle, int32_t x, int32_t y, int32_t width, int32_t height, bool freeze) override;
+    void ShowPopup(uint32_t handle, PopupShow how) override;
+    void DestroyPopup(uint32_t handle) override;
+
     // WindowPort.
     void SettingsRead(const ClientSettings& settings) override;
     void SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands) override;
@@ -81,6 +90,7 @@ public:
 
     // For tests and measurements (GUI thread).
     [[nodiscard]] MainWindow* Window() const { return m_window; }
+    [[nodiscard]] SeamlessWindows* Popups() const { return m_seamless; }
     [[nodiscard]] long DamageSignals() const { return m_damageSignals.load(); }
     [[nodiscard]] long BeepsSounded() const { return m_beeps.load(); }
 
@@ -103,6 +113,7 @@ private:
 
     // GUI thread only.
     QPointer<MainWindow> m_window;
+    QPointer<SeamlessWindows> m_seamless;
     QPointer<ProgressWindow> m_progress;
     QPointer<StatisticsWindow> m_statistics;
     QPointer<QMessageBox> m_postedBox;

@@ -1,0 +1,82 @@
+// One seamless pop-up: a frameless top-level window at a remote window's place on the
+// screen, showing that rectangle of the frame buffer, sending its keys and pointer to the
+// session. It lives on the user-interface thread (Qt has one GUI thread), where its painting,
+// input, focus and the repaint after a drag run; nothing it does waits for the receive thread.
+#pragma once
+
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "seamless/seamless_port.h"
+#include "session/session_commands.h"
+
+namespace corvane {
+
+class SeamlessWindows;
+
+class PopupWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    PopupWindow(const SeamlessWindow& window, SeamlessWindows& owner, SessionCommands& commands);
+
+    [[nodiscard]] uint32_t Handle() const { return m_handle; }
+    [[nodiscard]] uint32_t Id() const { return m_id; }
+    [[nodiscard]] uint32_t LinkedId() const { return m_linkedId; }
+    // The rectangle of the frame buffer (and of the server's screen) it shows.
+    [[nodiscard]] const QRect& FrameRect() const { return m_frame; }
+    [[nodiscard]] bool Frozen() const { return m_frozen; }
+    [[nodiscard]] long Paints() const { return m_paints; }
+
+    // The server's requests, posted here from the receive thread.
+    void Retake(const SeamlessWindow& window);
+    void MoveTo(QRect frame, bool freeze);
+    void ShowAs(PopupShow how);
+    // Shows the window as the seamless view has it, or hides it when the view is down.
+    void ShowInView(bool viewShown);
+
+    // These frame-buffer areas changed: repaints the part that lies on this window.
+    void FrameChanged(const QRegion& frameRegion);
+
+    // The window may go: the server destroyed it.
+    void AllowClose() { m_closeAllowed = true; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool focusNextPrevChild(bool) override { return false; }
+
+private:
+    void Place();
+    void ApplyTitle(const std::string& title);
+    void SendPointer(PointerKind kind, const QMouseEvent& event);
+    void ButtonsReleased();
+
+    SeamlessWindows& m_owner;
+    SessionCommands& m_commands;
+    const uint32_t m_handle;
+    uint32_t m_id;
+    uint32_t m_linkedId;
+    QRect m_frame;
+    bool m_frozen = false;
+    bool m_buttonHeld = false;
+    bool m_closeAllowed = false;
+    // The server asked to show a minimised window: its restore is not the user's.
+    bool m_serverRestore = false;
+    QTimer m_afterDrag;  // the repaint a while after the button came up
+    long m_paints = 0;
+};
+
+}  // namespace corvane
