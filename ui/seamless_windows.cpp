@@ -55,9 +55,8 @@ void SeamlessWindows::Destroy(uint32_t handle) {
     PopupWindow* popup = found->second;
     m_popups.erase(found);
     std::erase(m_activation, handle);
-    popup->AllowClose();
-    popup->hide();
-    popup->deleteLater();
+    // Never called from the pop-up's own events (the request is posted), so it can go at once.
+    delete popup;
 }
 
 void SeamlessWindows::FrameChanged(const QRegion& frameRegion) {

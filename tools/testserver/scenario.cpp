@@ -1,6 +1,8 @@
 #include "tools/testserver/scenario.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 namespace corvane::testserver {
 
@@ -43,7 +45,43 @@ constexpr ActionName kActions[] = {
     {"colour-table", ScenarioAction::ColourTable},
     {"stop-updates", ScenarioAction::StopUpdates},
     {"warp", ScenarioAction::Warp},
+    {"window-create", ScenarioAction::WindowCreate},
+    {"window-move", ScenarioAction::WindowMove},
+    {"window-map", ScenarioAction::WindowMap},
+    {"window-unmap", ScenarioAction::WindowUnmap},
+    {"window-destroy", ScenarioAction::WindowDestroy},
 };
+
+// A signed decimal number from `min` to `max`, nothing else in the word.
+bool ReadSigned(std::string_view word, int64_t min, int64_t max, int64_t& value) {
+    const char* end = word.data() + word.size();
+    auto [rest, error] = std::from_chars(word.data(), end, value);
+    return error == std::errc() && rest == end && value >= min && value <= max;
+}
+
+// The numbers of a window request: an id, and for create and move a place and size, and for
+// create a linked id and a title.
+std::string ParseWindow(const std::vector<std::string_view>& words, ScenarioStep& step) {
+    const size_t arguments = words.size() - 3;
+    const bool placed = step.action == ScenarioAction::WindowCreate || step.action == ScenarioAction::WindowMove;
+    const size_t least = placed ? 5 : 1;
+    const size_t most = step.action == ScenarioAction::WindowCreate ? 7 : least;
+    if (arguments < least || arguments > most) {
+        return std::string(words[2]) + (placed ? " takes ID X Y W H" : " takes an ID") +
+               (step.action == ScenarioAction::WindowCreate ? " [LINKED [TITLE]]" : "");
+    }
+    const size_t numbers = std::min<size_t>(arguments, 6);
+    for (size_t i = 0; i < numbers; ++i) {
+        int64_t value = 0;
+        const bool signedPlace = i == 1 || i == 2;
+        if (!ReadSigned(words[3 + i], signedPlace ? INT32_MIN : 0, i == 0 || i == 5 ? UINT32_MAX : INT32_MAX, value)) {
+            return "\"" + std::string(words[3 + i]) + "\" is not a window number";
+        }
+        step.numbers.push_back(value);
+    }
+    if (arguments == 7) step.title = std::string(words[9]);
+    return {};
+}
 
 // Fills `step` from the words of one line; the text of the error otherwise.
 std::string ParseStep(const std::vector<std::string_view>& words, ScenarioStep& step) {
@@ -69,6 +107,16 @@ std::string ParseStep(const std::vector<std::string_view>& words, ScenarioStep& 
     step.action = found->action;
 
     const size_t arguments = words.size() - 3;
+    switch (step.action) {
+        case ScenarioAction::WindowCreate:
+        case ScenarioAction::WindowMove:
+        case ScenarioAction::WindowMap:
+        case ScenarioAction::WindowUnmap:
+        case ScenarioAction::WindowDestroy:
+            return ParseWindow(words, step);
+        default:
+            break;
+    }
     if (step.action == ScenarioAction::Warp) {
         int64_t x = 0;
         int64_t y = 0;
@@ -128,6 +176,9 @@ std::string DescribeAction(const ScenarioStep& step) {
             text += " code=" + std::to_string(step.code) + " arg=" + std::to_string(step.argument);
         } else if (step.action == ScenarioAction::Warp) {
             text += " x=" + std::to_string(step.code) + " y=" + std::to_string(step.argument);
+        } else {
+            for (int64_t number : step.numbers) text += " " + std::to_string(number);
+            if (!step.title.empty()) text += " " + step.title;
         }
         return text;
     }

@@ -6,7 +6,9 @@
 //   after-ms N ACTION        N milliseconds after the login ended
 //
 // Actions: sctl CODE [ARG] (a session-control message), warp X Y (move the client's pointer to
-// that frame-buffer place), drop (close the connection),
+// that frame-buffer place), window-create ID X Y W H [LINKED [TITLE]], window-move ID X Y W H,
+// window-map ID, window-unmap ID, window-destroy ID (seamless window requests; X and Y may be
+// negative, TITLE is one word), drop (close the connection),
 // bad-frame-size-12 (a frame header announcing 12 bytes), bell, corrupt-compext (a COMPEXT
 // frame that does not inflate), colour-table, stop-updates (no further moving updates).
 //
@@ -34,6 +36,11 @@ enum class ScenarioAction {
     ColourTable,
     StopUpdates,
     Warp,
+    WindowCreate,
+    WindowMove,
+    WindowMap,
+    WindowUnmap,
+    WindowDestroy,
 };
 
 struct ScenarioStep {
@@ -42,6 +49,9 @@ struct ScenarioStep {
     ScenarioAction action = ScenarioAction::Bell;
     uint32_t code = 0;      // session control; warp: x
     uint32_t argument = 0;  // session control; warp: y
+    // Window requests: id, then x, y, width, height (create and move), then the linked id.
+    std::vector<int64_t> numbers{};
+    std::string title{};  // window-create
 
     friend bool operator==(const ScenarioStep&, const ScenarioStep&) = default;
 };
