@@ -246,6 +246,7 @@ Session
                            window-move ID X Y W H
                            window-map ID, window-unmap ID, window-destroy ID
                                               seamless window requests
+                           update X Y W H     an image update of that part of the screen
 
 Output
   --log FILE             event log, one line per event (default: standard error):

@@ -50,6 +50,7 @@ constexpr ActionName kActions[] = {
     {"window-map", ScenarioAction::WindowMap},
     {"window-unmap", ScenarioAction::WindowUnmap},
     {"window-destroy", ScenarioAction::WindowDestroy},
+    {"update", ScenarioAction::Update},
 };
 
 // A signed decimal number from `min` to `max`, nothing else in the word.
@@ -114,6 +115,14 @@ std::string ParseStep(const std::vector<std::string_view>& words, ScenarioStep& 
         case ScenarioAction::WindowUnmap:
         case ScenarioAction::WindowDestroy:
             return ParseWindow(words, step);
+        case ScenarioAction::Update:
+            if (arguments != 4) return "update takes X Y W H";
+            for (size_t i = 0; i < 4; ++i) {
+                int64_t value = 0;
+                if (!ReadNumber(words[3 + i], INT32_MAX, value)) return "update takes X Y W H";
+                step.numbers.push_back(value);
+            }
+            return {};
         default:
             break;
     }

@@ -8,7 +8,8 @@
 // Actions: sctl CODE [ARG] (a session-control message), warp X Y (move the client's pointer to
 // that frame-buffer place), window-create ID X Y W H [LINKED [TITLE]], window-move ID X Y W H,
 // window-map ID, window-unmap ID, window-destroy ID (seamless window requests; X and Y may be
-// negative, TITLE is one word), drop (close the connection),
+// negative, TITLE is one word), update X Y W H (an image update of that part of the screen),
+// drop (close the connection),
 // bad-frame-size-12 (a frame header announcing 12 bytes), bell, corrupt-compext (a COMPEXT
 // frame that does not inflate), colour-table, stop-updates (no further moving updates).
 //
@@ -41,6 +42,7 @@ enum class ScenarioAction {
     WindowMap,
     WindowUnmap,
     WindowDestroy,
+    Update,
 };
 
 struct ScenarioStep {

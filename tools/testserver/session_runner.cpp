@@ -225,6 +225,15 @@ void Session::Perform(const ScenarioStep& step) {
             (void)Send(WindowRequestBody(window));
             break;
         }
+        case ScenarioAction::Update: {
+            // Clipped to the screen: the client takes only rectangles that lie on it.
+            const int x = static_cast<int>(std::min<int64_t>(step.numbers[0], m_desktop.Width() - 1));
+            const int y = static_cast<int>(std::min<int64_t>(step.numbers[1], m_desktop.Height() - 1));
+            const int w = static_cast<int>(std::min<int64_t>(step.numbers[2], m_desktop.Width() - x));
+            const int h = static_cast<int>(std::min<int64_t>(step.numbers[3], m_desktop.Height() - y));
+            if (w > 0 && h > 0) SendUpdate({PixelRect{x, y, w, h}});
+            break;
+        }
     }
 }
 
