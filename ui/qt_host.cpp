@@ -20,6 +20,7 @@
 #include "ui/progress_window.h"
 #include "ui/remote_cursor.h"
 #include "ui/screens.h"
+#include "ui/seamless_platform.h"
 #include "ui/session_control_dialog.h"
 #include "ui/statistics_window.h"
 
@@ -264,6 +265,12 @@ void QtHost::PauseForUser(int milliseconds) {
 
 void QtHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands) {
     m_frameBuffer = &frameBuffer;
+    const bool seamless = commands.Facts().seamless;
+    if (const std::string note = SeamlessPlatformNote(); seamless && !note.empty()) DebugPrint(1, "%s\n", note.c_str());
+    if (const std::string warning = SeamlessPlatformWarning(seamless, QGuiApplication::platformName().toStdString());
+        !warning.empty()) {
+        PostErrorBox("Seamless windows", warning);
+    }
     // One hand-over at a time: damage that arrives before the GUI thread took the region
     // joins it, so a burst of updates never queues more than one event.
     frameBuffer.SetDamageListener([this] {
