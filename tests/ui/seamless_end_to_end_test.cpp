@@ -161,10 +161,11 @@ private slots:
 
         // A click in window 3 reaches the server at the screen place, which is the frame
         // buffer's place too.
-        const auto& third = windows[2];
-        const int cx = third.x + third.width / 2;
-        const int cy = third.y + third.height / 2;
-        if (!WaitFor([&] { return StandsAt(3, QRect(third.x, third.y, third.width, third.height)); })) QFAIL("window 3");
+        const auto& thirdPlace = windows[2];
+        const int cx = thirdPlace.x + thirdPlace.width / 2;
+        const int cy = thirdPlace.y + thirdPlace.height / 2;
+        QVERIFY(WaitFor([&] { return StandsAt(3, QRect(thirdPlace.x, thirdPlace.y, thirdPlace.width, thirdPlace.height)); }));
+        const auto third = *g_display.WindowNamed(Name(3));
         (void)g_display.Output("xdotool mousemove " + std::to_string(cx) + " " + std::to_string(cy) + " click 1");
         const std::string pressed = "pointer x=" + std::to_string(cx) + " y=" + std::to_string(cy) + " screen-x=" +
                                     std::to_string(cx) + " screen-y=" + std::to_string(cy) + " button=1 action=press";
@@ -175,6 +176,17 @@ private slots:
         (void)g_display.Output("xdotool windowfocus --sync " + g_display.WindowNamed(Name(3))->id + " key b");
         QVERIFY(WaitFor([&] { return Count(session.ServerLog(), "key code=") >= keysBefore + 2; }));
         QVERIFY(session.ServerLog().find("window code=") == std::string::npos);
+
+        // Alt+Enter swaps the pop-ups for the main window, and back.
+        (void)g_display.Output("xdotool key alt+Return");
+        QVERIFY(WaitFor([&] {
+            const auto main = g_display.WindowsNamed("SID:");
+            return main.size() == 1 && g_display.Viewable(main[0].id) && !g_display.Viewable(third.id);
+        }));
+        (void)g_display.Output("xdotool windowfocus --sync " + g_display.WindowsNamed("SID:")[0].id + " key alt+Return");
+        QVERIFY(WaitFor([&] {
+            return !g_display.Viewable(g_display.WindowsNamed("SID:")[0].id) && g_display.Viewable(third.id);
+        }));
     }
 
     void AnUpdateInOneOfFiveHundredWindowsPaintsOne() {
