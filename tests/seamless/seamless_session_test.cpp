@@ -10,7 +10,7 @@
 namespace corvane::test {
 namespace {
 
-class SeamlessSessionTest : public EndToEndTest {
+class SeamlessEndToEndTest : public EndToEndTest {
 protected:
     // Level 58 is the seamless topic of the log.
     std::string SiteFile() const override {
@@ -19,7 +19,7 @@ protected:
     }
 };
 
-TEST_F(SeamlessSessionTest, AnnouncedWindowsAreCreatedOnlyInSeamlessMode) {
+TEST_F(SeamlessEndToEndTest, AnnouncedWindowsAreCreatedOnlyInSeamlessMode) {
     for (bool seamless : {true, false}) {
         SCOPED_TRACE(seamless);
         ASSERT_TRUE(StartServer({"--static", "--seamless", "--geometry", "800x600",

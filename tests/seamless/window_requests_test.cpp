@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/error_box.h"
@@ -195,6 +197,32 @@ TEST_F(WindowRequestsTest, RestoreAndCloseGoToTheServerOnlyForLinkedWindows) {
     }
     // The window stays until the server destroys it.
     EXPECT_TRUE(requests.Find(0x01020304).has_value());
+}
+
+TEST_F(WindowRequestsTest, ConcurrentPopupReportsAndServerRequestsShareTheTable) {
+    // The receive thread creates, moves and destroys while the user-interface thread reports
+    // buttons, restores and closes of the same windows.
+    std::atomic<bool> done{false};
+    std::thread ui([&] {
+        while (!done.load()) {
+            for (uint32_t handle = 1; handle <= 40; ++handle) {
+                requests.ButtonHeld(handle, handle % 2 == 0);
+                requests.Restored(handle);
+                requests.CloseRequested(handle);
+            }
+        }
+    });
+    for (uint32_t round = 0; round < 20; ++round) {
+        for (uint32_t id = 1; id <= 2; ++id) {
+            (void)requests.Handle(Request(7001, round * 2 + id, 0, 0, 10, 10, 1000 + id), "");
+            (void)requests.Handle(Request(7007, round * 2 + id, 1, 1, 10, 10), "");
+        }
+        (void)requests.Handle(Request(7002, round * 2 + 1), "");
+    }
+    done.store(true);
+    ui.join();
+    EXPECT_EQ(requests.Count(), 20);
+    EXPECT_EQ(requests.Added(), 40);
 }
 
 // A windowing message as the channel hands it on: record header (host order), record in wire
