@@ -30,7 +30,14 @@ QSize WindowSize(const QRect& frame) {
     return {std::clamp(frame.width(), 1, kLargestSide), std::clamp(frame.height(), 1, kLargestSide)};
 }
 
+constexpr int kFarthestPlace = 1'000'000;
+
 }  // namespace
+
+QRect ServerRect(int32_t x, int32_t y, int32_t width, int32_t height) {
+    return {std::clamp(x, -kFarthestPlace, kFarthestPlace), std::clamp(y, -kFarthestPlace, kFarthestPlace),
+            std::clamp(width, 0, kLargestSide), std::clamp(height, 0, kLargestSide)};
+}
 
 PopupWindow::PopupWindow(const SeamlessWindow& window, SeamlessWindows& owner, SessionCommands& commands)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
@@ -39,7 +46,7 @@ PopupWindow::PopupWindow(const SeamlessWindow& window, SeamlessWindows& owner, S
       m_handle(window.handle),
       m_id(window.id),
       m_linkedId(window.linkedId),
-      m_frame(window.x, window.y, window.width, window.height) {
+      m_frame(ServerRect(window.x, window.y, window.width, window.height)) {
     DebugPrint(58, "Started new window thread %d\n", static_cast<int>(m_handle));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -80,7 +87,7 @@ void PopupWindow::Retake(const SeamlessWindow& window) {
     m_id = window.id;
     if (window.linkedId != m_linkedId) SetSkipTaskbar(*this, window.linkedId == 0);
     m_linkedId = window.linkedId;
-    MoveTo(QRect(window.x, window.y, window.width, window.height), false);
+    MoveTo(ServerRect(window.x, window.y, window.width, window.height), false);
 }
 
 void PopupWindow::MoveTo(QRect frame, bool freeze) {

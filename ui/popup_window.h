@@ -17,6 +17,11 @@ namespace corvane {
 
 class SeamlessWindows;
 
+// The server's rectangle as the window works with it: the numbers come off the wire, so they
+// are brought into a range where no arithmetic on them can overflow (places within a million
+// pixels, sides up to 32767); the centring place stays what it is.
+[[nodiscard]] QRect ServerRect(int32_t x, int32_t y, int32_t width, int32_t height);
+
 class PopupWindow : public QWidget {
     Q_OBJECT
 

@@ -20,6 +20,7 @@
 #include "ui/progress_window.h"
 #include "ui/remote_cursor.h"
 #include "ui/screens.h"
+#include "ui/popup_window.h"
 #include "ui/seamless_platform.h"
 #include "ui/session_control_dialog.h"
 #include "ui/statistics_window.h"
@@ -306,7 +307,7 @@ void QtHost::RetakePopup(const SeamlessWindow& window) {
 }
 
 void QtHost::MovePopup(uint32_t handle, int32_t x, int32_t y, int32_t width, int32_t height, bool freeze) {
-    PostToGui([this, handle, frame = QRect(x, y, width, height), freeze] {
+    PostToGui([this, handle, frame = ServerRect(x, y, width, height), freeze] {
         if (m_seamless) m_seamless->Move(handle, frame, freeze);
     });
 }

@@ -148,6 +148,16 @@ private slots:
         QVERIFY(ShownAt(1, QRect((kScreenWidth - 200) / 2, (kScreenHeight - 100) / 2, 200, 100)));
     }
 
+    void NumbersBeyondAnyScreenAreHarmless() {
+        m_popups->Create(Window(1, INT32_MAX, INT32_MIN, INT32_MAX, -7, 101));
+        m_popups->Create(Window(2, 10, 10, 0, 0));
+        m_popups->Move(1, ServerRect(INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX), false);
+        m_popups->FrameChanged(QRegion(0, 0, kScreenWidth, kScreenHeight));
+        Settle(200);
+        QCOMPARE(m_popups->Count(), 2);
+        QVERIFY(m_popups->Popup(2)->width() >= 1);
+    }
+
     void MovesUnmapsMapsAndDestroysFollowTheServer() {
         m_popups->Create(Window(1, 50, 60, 200, 150, 101));
         QVERIFY(ShownAt(1, {50, 60, 200, 150}));
