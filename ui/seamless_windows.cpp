@@ -1,6 +1,7 @@
 #include "ui/seamless_windows.h"
 
 #include <QGuiApplication>
+#include <QWindow>
 #include <algorithm>
 
 #include "config/log.h"
@@ -18,6 +19,11 @@ SeamlessWindows::SeamlessWindows(FrameBuffer& frameBuffer, SessionCommands& comm
         if (active == m_clientActive) return;
         m_clientActive = active;
         emit clientActivationChanged(active);
+    });
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focus) {
+        bool ours = false;
+        for (const auto& [handle, popup] : m_popups) ours = ours || popup->windowHandle() == focus;
+        if (!ours) m_popupsTogether = false;
     });
 }
 
@@ -91,9 +97,12 @@ void SeamlessWindows::Activated(PopupWindow& active) {
     // the client's pop-ups stay together, directly behind the one the user works in.
     std::erase(m_activation, active.Handle());
     m_activation.push_back(active.Handle());
-    for (uint32_t handle : m_activation) {
-        PopupWindow* popup = m_popups.at(handle);
-        if (popup != &active && popup->isVisible() && !popup->isMinimized()) popup->raise();
+    if (!m_popupsTogether) {
+        for (uint32_t handle : m_activation) {
+            PopupWindow* popup = m_popups.at(handle);
+            if (popup != &active && popup->isVisible() && !popup->isMinimized()) popup->raise();
+        }
+        m_popupsTogether = true;
     }
     active.raise();
 }

@@ -81,6 +81,10 @@ private:
     FramePainter m_painter;  // one for all pop-ups: they paint one at a time
     std::map<uint32_t, PopupWindow*> m_popups;
     std::vector<uint32_t> m_activation;  // handles, the most recently activated last
+    // Set while the keyboard stays among the pop-ups: they are together on the stack then, and
+    // activating another one need not bring the rest up again (with a window manager that
+    // activates every new window, 500 new pop-ups would otherwise raise each other 250,000 times).
+    bool m_popupsTogether = false;
     std::optional<QCursor> m_cursor;
     bool m_viewShown = true;
     bool m_clientActive = false;

@@ -309,9 +309,9 @@ private slots:
         stranger.show();
         QTRY_VERIFY_WITH_TIMEOUT(g_display.WindowNamed("\"stranger\"").has_value(), kPatienceMs);
         Settle(200);
-        QSignalSpy activation(m_popups.get(), &SeamlessWindows::clientActivationChanged);
         m_popups->Popup(1)->activateWindow();
         QTRY_VERIFY_WITH_TIMEOUT(m_popups->Popup(1)->isActiveWindow(), kPatienceMs);
+        QSignalSpy activation(m_popups.get(), &SeamlessWindows::clientActivationChanged);
         // The stacking order, bottom first: the stranger, then the other pop-ups, then the one.
         QTRY_VERIFY_WITH_TIMEOUT(StackingOrder() == (std::vector<std::string>{"stranger", "w2", "w3", "w1"}),
                                  kPatienceMs);
@@ -320,6 +320,14 @@ private slots:
                                  kPatienceMs);
         // Moving between the client's own windows is no activation of the client.
         QCOMPARE(activation.count(), 0);
+        // The other window comes over them; activating a pop-up then brings them all up again.
+        stranger.raise();
+        stranger.activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(stranger.isActiveWindow(), kPatienceMs);
+        QTRY_VERIFY_WITH_TIMEOUT(StackingOrder().back() == "stranger", kPatienceMs);
+        m_popups->Popup(3)->activateWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(StackingOrder() == (std::vector<std::string>{"stranger", "w1", "w2", "w3"}),
+                                 kPatienceMs);
     }
 
     void AWindowTheUserRestoresIsMappedOnTheServer() {
