@@ -2,8 +2,6 @@
 // manager, and what the X tools say about the windows on it.
 #pragma once
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -18,25 +16,18 @@ namespace corvane::test {
 
 class SeamlessDisplay {
 public:
-    // Xvfb on the first free display number, of this size.
+    // Xvfb of this size on a display number it picks itself (and reports once it listens), so
+    // that test programs started together never share one.
     bool Start(int width, int height) {
-        for (int number = 161; number < 240; ++number) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-            const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-            if (access(socket.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
-            m_name = ":" + std::to_string(number);
-            const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-            if (!m_xvfb.Start({"/usr/bin/Xvfb", m_name, "-screen", "0", screen, "-nolisten", "tcp"}, {},
-                              "/dev/null")) {
-                return false;
-            }
-            for (int i = 0; i < 100; ++i) {
-                if (access(socket.c_str(), F_OK) == 0) return true;
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
+        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+        if (!m_xvfb.Start({"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"}, {},
+                          "/dev/null")) {
             return false;
         }
-        return false;
+        const std::string number = m_xvfb.ReadLine(std::chrono::seconds(20));
+        if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return false;
+        m_name = ":" + number;
+        return true;
     }
 
     // Starts openbox on the display and waits until it has taken the screen.

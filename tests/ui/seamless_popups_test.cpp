@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QtTest>
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -138,9 +139,11 @@ private slots:
         }
         for (uint32_t i = 0; i < 3; ++i) QVERIFY(ShownAt(i + 1, places[i]));
         QCOMPARE(static_cast<int>(g_display.WindowsNamed(" Corvane\"").size()), 3);
-        Settle(300);
-        const QImage shot = GrabScreen();
-        for (const QRect& r : places) QVERIFY(ShowsPattern(shot, r.topLeft(), r));
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(std::begin(places), std::end(places),
+                                             [shot = GrabScreen()](const QRect& r) {
+                                                 return ShowsPattern(shot, r.topLeft(), r);
+                                             }),
+                                 kPatienceMs);
     }
 
     void APlaceLeftToTheClientIsTheMiddleOfTheScreen() {
@@ -163,8 +166,7 @@ private slots:
         QVERIFY(ShownAt(1, {50, 60, 200, 150}));
         m_popups->Move(1, QRect(300, 250, 260, 120), false);
         QVERIFY(ShownAt(1, {300, 250, 260, 120}));
-        Settle(300);
-        QVERIFY(ShowsPattern(GrabScreen(), {300, 250}, {300, 250, 260, 120}));
+        QTRY_VERIFY_WITH_TIMEOUT(ShowsPattern(GrabScreen(), {300, 250}, {300, 250, 260, 120}), kPatienceMs);
 
         m_popups->Show(1, PopupShow::Minimise);
         QTRY_VERIFY_WITH_TIMEOUT(!g_display.Viewable(g_display.WindowNamed(NameOf(1))->id), kPatienceMs);
@@ -260,8 +262,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(popup->Paints() == frozenPaints + 1, kPatienceMs);
         // And once more a little later, when the server has drawn what the drag left behind.
         QTRY_VERIFY_WITH_TIMEOUT(popup->Paints() == frozenPaints + 2, 3000);
-        Settle(200);
-        QVERIFY(ShowsPattern(GrabScreen(), {130, 110}, {130, 110, 200, 150}));
+        QTRY_VERIFY_WITH_TIMEOUT(ShowsPattern(GrabScreen(), {130, 110}, {130, 110, 200, 150}), kPatienceMs);
 
         // A freeze that arrives after the release (the drag is over) is not taken.
         m_popups->Move(1, QRect(140, 110, 200, 150), true);
