@@ -25,6 +25,9 @@ constexpr int kRepaintAfterDragMilliseconds = 1200;
 // What a window may measure on the screen; the server's numbers are not trusted further.
 constexpr int kLargestSide = 32767;
 constexpr int kTitleLength = 255;
+// How long after the server's show or minimise a restore is taken for the window manager's
+// late report of it rather than the user's.
+constexpr int kServerShowEchoMilliseconds = 1000;
 
 QSize WindowSize(const QRect& frame) {
     return {std::clamp(frame.width(), 1, kLargestSide), std::clamp(frame.height(), 1, kLargestSide)};
@@ -113,6 +116,7 @@ void PopupWindow::ShowAs(PopupShow how) {
     if (!m_owner.ViewShown()) return;  // the main window shows the session meanwhile
     // Without a window manager nobody keeps a minimised window: it is taken off the screen.
     const bool managed = WindowManagerRunning();
+    m_sinceServerShow.start();
     switch (how) {
         case PopupShow::Restore:
         case PopupShow::Normal:
@@ -179,7 +183,8 @@ void PopupWindow::changeEvent(QEvent* event) {
         const auto* change = static_cast<QWindowStateChangeEvent*>(event);
         if ((change->oldState() & Qt::WindowMinimized) && !(windowState() & Qt::WindowMinimized)) {
             // The user brought it back (from the task bar): the server maps it again.
-            if (!std::exchange(m_serverRestore, false)) m_commands.SeamlessRestored(m_handle);
+            const bool echo = m_sinceServerShow.isValid() && m_sinceServerShow.elapsed() < kServerShowEchoMilliseconds;
+            if (!std::exchange(m_serverRestore, false) && !echo) m_commands.SeamlessRestored(m_handle);
             update();
         }
     }

@@ -4,6 +4,7 @@
 // input, focus and the repaint after a drag run; nothing it does waits for the receive thread.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
@@ -80,6 +81,9 @@ private:
     bool m_closeAllowed = false;
     // The server asked to show a minimised window: its restore is not the user's.
     bool m_serverRestore = false;
+    // When the server last asked to show or minimise the window: the window manager's reports
+    // of what it did then may come late, and are not the user's doing either.
+    QElapsedTimer m_sinceServerShow;
     QTimer m_afterDrag;  // the repaint a while after the button came up
     long m_paints = 0;
 };

@@ -208,7 +208,12 @@ private slots:
         // The update comes after the pop-ups have painted their first pictures.
         const std::string marker = "Got screen update request";
         QVERIFY(WaitFor([&] { return Count(session.ClientLog(), marker) >= 2; }));
-        QTest::qWait(1500);
+        auto paintsAfterUpdate = [&] {
+            const std::string log = session.ClientLog();
+            return Count(log.substr(log.rfind(marker)), "PAINTING");
+        };
+        QVERIFY(WaitFor([&] { return paintsAfterUpdate() >= 1; }));
+        QTest::qWait(1000);
         const std::string log = session.ClientLog();
         const size_t update = log.rfind(marker);
         QVERIFY(Count(log.substr(0, update), "PAINTING") >= 500);

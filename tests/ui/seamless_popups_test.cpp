@@ -346,6 +346,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(popup->isMinimized(), kPatienceMs);
         QCOMPARE(m_commands->reports, std::vector<std::string>{});
         // The user brings it back (a task bar asks the window manager to activate it).
+        Settle(1200);
         (void)g_display.Output("xdotool windowactivate " + g_display.WindowNamed(NameOf(1))->id);
         QVERIFY(ShownAt(1, {100, 100, 200, 150}));
         QTRY_COMPARE_WITH_TIMEOUT(m_commands->reports, std::vector<std::string>{"restored #1"}, kPatienceMs);
