@@ -42,13 +42,10 @@ void WindowCommands::Publish() {
     const char* banner = reinterpret_cast<const char*>(&m_parts.state.minit[InitRecordLayout::kBanner]);
     facts.sharedSession = strncmp(banner, "Joint Desk ", 11) == 0;
     {
-        const std::string text(banner, strnlen(banner, InitRecordLayout::kBannerSize));
-        const size_t end = text.find_last_not_of(' ');
-        const size_t start = end == std::string::npos ? std::string::npos : text.find_last_of(' ', end);
-        if (end != std::string::npos) {
-            facts.serverLabel = text.substr(start == std::string::npos ? 0 : start + 1,
-                                            end - (start == std::string::npos ? 0 : start + 1) + 1);
-        }
+        // The server's label in pop-up titles: the banner's last word.
+        std::string text(banner, strnlen(banner, InitRecordLayout::kBannerSize));
+        text.erase(text.find_last_not_of(' ') + 1);
+        facts.serverLabel = text.substr(text.find_last_of(' ') + 1);
     }
     facts.disconnectDisabled = m_parts.state.settings.disableDiscButton != 0;
     facts.projectId = m_parts.state.settings.projectID;
