@@ -53,7 +53,9 @@ public:
     explicit HeadlessRecorder(HeadlessHost& host) : m_host(host) {}
 
     // The session's ports: notices and windows through this recorder, the rest the host's.
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, m_host, m_host, *this, m_host, m_host, m_host}; }
+    [[nodiscard]] SessionPorts Ports() {
+        return SessionPorts{*this, m_host, m_host, *this, m_host, m_host, m_host, m_host};
+    }
 
     // The mailbox the session posts its errors to; set before the session runs.
     void Watch(const StatusMailbox& mailbox);

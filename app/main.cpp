@@ -17,6 +17,7 @@
 #include "session/display_client_app.h"
 #include "session/headless_host.h"
 #include "ui/qt_host.h"
+#include "ui/seamless_platform.h"
 
 namespace {
 
@@ -56,6 +57,8 @@ int RunHeadless(const corvane::CommandLine& commandLine, const corvane::SessionO
 
 int RunWindowed(int argc, char** argv, const corvane::CommandLine& commandLine,
                 const corvane::SessionOptions& options) {
+    // Seamless windows need a platform that lets the client place them (X11, XWayland).
+    corvane::PreferX11ForSeamless(commandLine.connectionFile);
     QApplication application(argc, argv);
     application.setApplicationName("Corvane");
     // The desktop finds the installed entry (and so the icon) for the client's windows.

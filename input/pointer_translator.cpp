@@ -12,20 +12,23 @@ void PointerTranslator::SetWarp(int clientX, int clientY) {
 
 PointerRecords PointerTranslator::Translate(const PointerInput& input) {
     PointerRecords records;
+    // Pop-ups are many windows over one screen: their places compare on the screen.
+    const int placeX = input.frameIsScreen ? input.screenX : input.clientX;
+    const int placeY = input.frameIsScreen ? input.screenY : input.clientY;
     if (input.kind == PointerKind::Move) {
         // The same position again is no movement.
-        if (m_haveLast && input.clientX == m_lastX && input.clientY == m_lastY) return records;
+        if (m_haveLast && placeX == m_lastX && placeY == m_lastY) return records;
         m_haveLast = true;
-        m_lastX = input.clientX;
-        m_lastY = input.clientY;
+        m_lastX = placeX;
+        m_lastY = placeY;
     }
     // The event a server-made move brings, at the place it moved to, is its echo.
-    if (m_haveWarp && input.clientX == m_warpX && input.clientY == m_warpY) return records;
+    if (m_haveWarp && placeX == m_warpX && placeY == m_warpY) return records;
     m_haveWarp = false;
 
     PointerOutput base;
-    base.x = input.clientX + input.scrollX;
-    base.y = input.clientY + input.scrollY;
+    base.x = input.frameIsScreen ? input.screenX : input.clientX + input.scrollX;
+    base.y = input.frameIsScreen ? input.screenY : input.clientY + input.scrollY;
     base.screenX = input.screenX;
     base.screenY = input.screenY;
     switch (input.kind) {

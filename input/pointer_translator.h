@@ -31,6 +31,9 @@ struct PointerInput {
     int screenY = 0;
     int scrollX = 0;          // the window's scroll offsets
     int scrollY = 0;
+    // A seamless pop-up: the server's screen and the local one share coordinates, so the
+    // frame-buffer place is the screen place, and a warp names a screen place too.
+    bool frameIsScreen = false;
 };
 
 struct PointerOutput {

@@ -22,13 +22,19 @@ void WindowMessages::Windowing(const MessageFrame& message) {
     const uint32_t declared = LoadField<uint32_t>(message.record, WindowRecordLayout::kTextLength);
     const size_t inMessage = message.recordBytes - WindowRecordLayout::kText;
     const size_t length = std::min({size_t{declared}, inMessage, kTextBufferSize - 1});
-    if (length < declared) {
+    // A title is zero-terminated: only text beyond the buffer is worth a record, not the
+    // terminator of a title that fills it.
+    const size_t present = std::min(size_t{declared}, inMessage);
+    const uint8_t* text = message.record + WindowRecordLayout::kText;
+    const bool textCut = std::any_of(text + length, text + present, [](uint8_t byte) { return byte != 0; });
+    if (length < declared && (textCut || present < declared)) {
         DebugPrint(0, "Windowing request: text of %u bytes cut to %zu (%zu in the message)\n", declared, length,
                    inMessage);
     }
     std::memcpy(m_text.data(), message.record + WindowRecordLayout::kText, length);
-    m_textLength = length;
-    DebugPrint(10, "Window requests (%zu bytes) are not acted on yet\n", message.recordBytes);
+    // A title is text up to its first zero byte.
+    m_textLength = strnlen(m_text.data(), length);
+    if (m_requests != nullptr) (void)m_requests->Handle(ReadWindowRequest(message.record), WindowText());
 }
 
 }  // namespace corvane

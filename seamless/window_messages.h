@@ -1,5 +1,6 @@
 // The server's windowing requests (type 1017): in seamless mode each one describes a remote
-// top-level window. Without seamless mode they are ignored entirely.
+// top-level window and goes to the window requests. Without seamless mode they are ignored
+// entirely.
 //
 // Receive thread only.
 #pragma once
@@ -11,20 +12,17 @@
 
 #include "protocol/message_frame.h"
 #include "protocol/message_router.h"
+#include "seamless/window_requests.h"
 
 namespace corvane {
-
-// Windowing record: the text length in the first word, the text from byte 64.
-struct WindowRecordLayout {
-    static constexpr size_t kTextLength = 0;  // u32
-    static constexpr size_t kText = 64;
-    static constexpr size_t kSize = 64;
-};
 
 class WindowMessages {
 public:
     // Whether the session runs in seamless mode. Set before the receive thread starts.
     void SetSeamless(bool seamless) { m_seamless = seamless; }
+    // Where the requests go; without it only the text is taken. Set before the receive
+    // thread starts.
+    void SetRequests(WindowRequests* requests) { m_requests = requests; }
 
     void Register(MessageRouter& router);
 
@@ -37,6 +35,7 @@ private:
 
     static constexpr size_t kTextBufferSize = 512;
     bool m_seamless = false;
+    WindowRequests* m_requests = nullptr;
     std::array<char, kTextBufferSize> m_text{};
     size_t m_textLength = 0;
 };

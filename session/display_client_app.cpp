@@ -31,12 +31,15 @@ CDisplayClientApp::CDisplayClientApp(SessionPorts ports, SessionOptions options)
       m_pointerPort(ports.pointer),
       m_hotKeyPort(ports.hotKeys),
       m_clipboardPort(ports.clipboard),
+      m_seamlessPort(ports.seamless),
       m_options(std::move(options)) {
     // Each capability registers the messages it handles.
     m_display.Register(m_router);
     m_clipboard.Register(m_router);
     m_pointer.Register(m_router);
+    m_windowRequests.SetRequests(&m_windowHandler);
     m_windowRequests.Register(m_router);
+    m_commands.AttachSeamless(&m_windowHandler);
     m_control.Register(m_router);
 }
 

@@ -23,8 +23,10 @@
 #include "protocol/message_router.h"
 #include "protocol/message_sender.h"
 #include "protocol/stream_connection.h"
+#include "config/log.h"
 #include "seamless/window_messages.h"
 #include "session/hot_keys.h"
+#include "seamless/window_requests.h"
 #include "session/login_sequence.h"
 #include "session/monitor_layout.h"
 #include "session/quit_signal.h"
@@ -77,6 +79,7 @@ private:
     PointerPort& m_pointerPort;
     HotKeyPort& m_hotKeyPort;
     ClipboardPort& m_clipboardPort;
+    SeamlessPort& m_seamlessPort;
     const SessionOptions m_options;
 
     SessionState m_state;
@@ -92,6 +95,11 @@ private:
     ClipboardMessages m_clipboard{m_clipboardPort};
     PointerMessages m_pointer{m_pointerPort, m_state.flags.remotePointer};
     WindowMessages m_windowRequests;
+    WindowRequests m_windowHandler{m_seamlessPort, [this](const uint8_t* record, size_t size) {
+                                       DebugPrint(10, "Sending Message type %d (WIND) to %d\n",
+                                                  ZRPPROTOCOL_MH_MESSWIND, m_sender.Socket());
+                                       return m_sender.Post(ZRPPROTOCOL_MH_MESSWIND, record, size);
+                                   }};
 
     LoginSequence m_login{m_state, m_stream, m_channel, m_mailbox, m_notices, m_dialogs};
     SessionControl m_control{m_state, m_sender, m_display, m_mailbox, m_notices, [this] { ShutDown(); }};

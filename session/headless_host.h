@@ -22,11 +22,12 @@ class HeadlessHost : public NoticePort,
                      public WindowPort,
                      public PointerPort,
                      public HotKeyPort,
-                     public ClipboardPort {
+                     public ClipboardPort,
+                     public SeamlessPort {
 public:
     explicit HeadlessHost(std::string sessionChoice) : m_sessionChoice(std::move(sessionChoice)) {}
 
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this, *this}; }
+    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this, *this, *this}; }
 
     // NoticePort.
     void SetTitle(const std::string& title) override;
@@ -62,6 +63,13 @@ public:
     // ClipboardPort: the server's clipboard is kept, as a clipboard would keep it.
     void PutServerText(std::string text) override;
     void PutServerMetafile(std::vector<uint8_t> bits) override;
+    // SeamlessPort: no windows, only their number.
+    void CreatePopup(const SeamlessWindow&) override { ++m_popups; }
+    void RetakePopup(const SeamlessWindow&) override {}
+    void MovePopup(uint32_t, int32_t, int32_t, int32_t, int32_t, bool) override {}
+    void ShowPopup(uint32_t, PopupShow) override {}
+    void DestroyPopup(uint32_t) override { --m_popups; }
+    [[nodiscard]] long Popups() const { return m_popups.load(); }
 
     // WindowPort.
     void SettingsRead(const ClientSettings&) override {}
@@ -80,6 +88,7 @@ private:
     const std::string m_sessionChoice;
     std::atomic<long> m_repaints{0};
     std::atomic<long> m_beeps{0};
+    std::atomic<long> m_popups{0};
     mutable std::mutex m_mutex;
     std::condition_variable m_quitSignal;
     bool m_quit = false;  // under m_mutex

@@ -47,6 +47,7 @@ struct SessionFacts {
     int debugDrawingRect = 0;
     bool clipboardExchange = false;  // the windows exchange the clipboard with this session
     bool clipboardPrimary = false;   // and the primary selection with it
+    std::string serverLabel;  // the last word of the server's banner (seamless pop-up titles)
 };
 
 class SessionCommands {
@@ -94,6 +95,12 @@ public:
     virtual void ClipboardPlaced(const std::string& localText) { (void)localText; }
     // A rectangle of the screen was copied to the local clipboard.
     virtual void RectangleCopied() {}
+    // Seamless pop-ups, named by their handle (user-interface thread): the first mouse button
+    // went down in one (`held`) or the last came up; the user restored one from minimised; the
+    // user asked to close one. The server hears of the last two for linked windows only.
+    virtual void SeamlessButtonHeld(uint32_t /*handle*/, bool /*held*/) {}
+    virtual void SeamlessRestored(uint32_t /*handle*/) {}
+    virtual void SeamlessCloseRequested(uint32_t /*handle*/) {}
 
     // Writes the session's connection file (`fullScreenShown`: the window is full screen
     // now); false when it could not be written.

@@ -4,6 +4,7 @@
 
 #include "clipboard/clipboard_port.h"
 #include "input/pointer_port.h"
+#include "seamless/seamless_port.h"
 #include "session/cursor_port.h"
 #include "session/dialog_port.h"
 #include "session/hot_key_port.h"
@@ -20,6 +21,7 @@ struct SessionPorts {
     PointerPort& pointer;
     HotKeyPort& hotKeys;
     ClipboardPort& clipboard;
+    SeamlessPort& seamless;
 };
 
 }  // namespace corvane

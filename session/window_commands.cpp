@@ -41,6 +41,12 @@ void WindowCommands::Publish() {
     facts.collaborating = m_parts.state.collaborationFlag != 0;
     const char* banner = reinterpret_cast<const char*>(&m_parts.state.minit[InitRecordLayout::kBanner]);
     facts.sharedSession = strncmp(banner, "Joint Desk ", 11) == 0;
+    {
+        // The server's label in pop-up titles: the banner's last word.
+        std::string text(banner, strnlen(banner, InitRecordLayout::kBannerSize));
+        text.erase(text.find_last_not_of(' ') + 1);
+        facts.serverLabel = text.substr(text.find_last_of(' ') + 1);
+    }
     facts.disconnectDisabled = m_parts.state.settings.disableDiscButton != 0;
     facts.projectId = m_parts.state.settings.projectID;
     facts.serverVersionNumber = m_parts.state.serverVersion;

@@ -22,6 +22,7 @@
 #include "session/session_commands.h"
 #include "session/session_control.h"
 #include "session/session_state.h"
+#include "seamless/window_requests.h"
 
 namespace corvane {
 
@@ -47,6 +48,8 @@ public:
     void Publish();
     // Waits for the exit dialog's request to finish (the client is ending).
     void Join();
+    // The seamless window requests the pop-ups report to. Set before the windows exist.
+    void AttachSeamless(WindowRequests* requests) { m_seamless = requests; }
 
     // SessionCommands.
     [[nodiscard]] SessionFacts Facts() const override;
@@ -76,6 +79,15 @@ public:
         if (m_parts.clipboard != nullptr) m_parts.clipboard->RectangleCopied();
     }
     [[nodiscard]] bool SaveConnectionFile(const std::string& path, bool fullScreenShown) override;
+    void SeamlessButtonHeld(uint32_t handle, bool held) override {
+        if (m_seamless != nullptr) m_seamless->ButtonHeld(handle, held);
+    }
+    void SeamlessRestored(uint32_t handle) override {
+        if (m_seamless != nullptr) m_seamless->Restored(handle);
+    }
+    void SeamlessCloseRequested(uint32_t handle) override {
+        if (m_seamless != nullptr) m_seamless->CloseRequested(handle);
+    }
 
 private:
     // Ends the client once the server has had time to act on the exit dialog's request.
@@ -83,6 +95,7 @@ private:
 
     Parts m_parts;
     std::function<void()> m_shutDown;
+    WindowRequests* m_seamless = nullptr;
 
     mutable std::mutex m_mutex;
     SessionFacts m_facts;                                      // under m_mutex

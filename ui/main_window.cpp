@@ -115,6 +115,11 @@ void MainWindow::ShowForSession() {
     move(placement.x, placement.y);
     // Where the framed window goes when a full-screen session leaves full screen.
     m_windowGeometry = QRect(placement.x, placement.y, placement.maxWidth, placement.maxHeight);
+    if (m_facts.seamless) {
+        // The pop-ups show the session; the main window waits hidden until the user asks for it.
+        ToggleFullScreen();
+        return;
+    }
     if (m_facts.fullScreenSession) {
         ToggleFullScreen();
     } else {
@@ -130,6 +135,7 @@ void MainWindow::ToggleFullScreen() {
         m_fullScreenShown = false;
         m_menuReveal.stop();
         m_fullScreenMenu->hide();
+        if (m_facts.seamless && m_seamlessView) m_seamlessView(false);
         setWindowFlags(windowFlags() & ~Qt::FramelessWindowHint);
         menuBar()->show();
         m_view->SetFullScreenShown(false);
@@ -146,6 +152,11 @@ void MainWindow::ToggleFullScreen() {
         m_fullScreenShown = true;
         menuBar()->hide();
         m_view->SetFullScreenShown(true);
+        if (m_facts.seamless) {
+            hide();
+            if (m_seamlessView) m_seamlessView(true);
+            return;
+        }
         // Full screen may be larger than the session; the view paints the rest black.
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         setWindowFlags(windowFlags() | Qt::FramelessWindowHint);

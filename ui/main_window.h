@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QRect>
 #include <QTimer>
+#include <functional>
 
 #include "display/frame_buffer.h"
 #include "session/session_commands.h"
@@ -46,6 +47,10 @@ public:
     [[nodiscard]] bool KeyboardGrabWanted() const { return m_grabWanted; }
     [[nodiscard]] bool KeyboardGrabbed() const { return m_keyboardGrabbed; }
 
+    // In seamless mode full screen is the pop-ups' view: the main window hides and this is
+    // told that the pop-ups are shown (true), or that the main window shows instead (false).
+    void SetSeamlessViewHandler(std::function<void(bool)> handler) { m_seamlessView = std::move(handler); }
+
     // Lets the window close without the exit dialog: the session has ended.
     void AllowClose() { m_closeAllowed = true; }
 
@@ -83,6 +88,7 @@ private:
     bool m_grabWanted = false;
     bool m_keyboardGrabbed = false;
     int m_threadLimit = 2;
+    std::function<void(bool)> m_seamlessView;
 };
 
 }  // namespace corvane

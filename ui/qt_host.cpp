@@ -20,6 +20,8 @@
 #include "ui/progress_window.h"
 #include "ui/remote_cursor.h"
 #include "ui/screens.h"
+#include "ui/popup_window.h"
+#include "ui/seamless_platform.h"
 #include "ui/session_control_dialog.h"
 #include "ui/statistics_window.h"
 
@@ -85,6 +87,7 @@ QtHost::~QtHost() {
     delete m_statistics.data();
     delete m_progress.data();
     delete m_window.data();
+    delete m_seamless.data();
 }
 
 void QtHost::OnGui(std::function<void()> work) {
@@ -132,6 +135,7 @@ void QtHost::FlushRepaints() {
     QRegion dirty;
     for (const DamageRect& r : m_damage) dirty += QRect(r.x, r.y, r.width, r.height);
     if (m_window && !dirty.isEmpty()) m_window->View()->FrameChanged(dirty);
+    if (m_seamless && !dirty.isEmpty()) m_seamless->FrameChanged(dirty);
 }
 
 std::chrono::steady_clock::duration QtHost::RefreshInterval() const {
@@ -254,6 +258,7 @@ void QtHost::ShowSessionEndNotice(const std::string& title, const std::string& l
 void QtHost::Minimise() {
     PostToGui([this] {
         if (m_window) m_window->showMinimized();
+        if (m_seamless) m_seamless->MinimiseAll();
         if (m_statistics) m_statistics->hide();
     });
 }
@@ -268,6 +273,12 @@ void QtHost::PauseForUser(int milliseconds) {
 
 void QtHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands) {
     m_frameBuffer = &frameBuffer;
+    const bool seamless = commands.Facts().seamless;
+    if (const std::string note = SeamlessPlatformNote(); seamless && !note.empty()) DebugPrint(1, "%s\n", note.c_str());
+    if (const std::string warning = SeamlessPlatformWarning(seamless, QGuiApplication::platformName().toStdString());
+        !warning.empty()) {
+        PostErrorBox("Seamless windows", warning);
+    }
     // One hand-over at a time: damage that arrives before the GUI thread took the region
     // joins it, so a burst of updates never queues more than one event.
     frameBuffer.SetDamageListener([this] {
@@ -282,16 +293,55 @@ void QtHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands)
         m_window = new MainWindow(frameBuffer, commands);
         connect(m_window, &MainWindow::KeyboardGrabChanged, this, [this] { ShowTitle(); });
         connect(m_window->View(), &FrameView::rectangleCopied, this, [&commands] { commands.RectangleCopied(); });
+        m_seamless = new SeamlessWindows(frameBuffer, commands, this);
+        // In seamless mode the pop-ups are the session's view; the main window stays hidden
+        // until the user switches to it.
+        m_seamless->SetViewShown(commands.Facts().seamless);
+        m_window->SetSeamlessViewHandler([this](bool shown) {
+            if (m_seamless) m_seamless->SetViewShown(shown);
+        });
         ShowTitle();
         m_statistics = new StatisticsWindow(commands);
         m_window->ShowForSession();
     });
 }
 
+void QtHost::CreatePopup(const SeamlessWindow& window) {
+    PostToGui([this, window] {
+        if (m_seamless) m_seamless->Create(window);
+    });
+}
+
+void QtHost::RetakePopup(const SeamlessWindow& window) {
+    PostToGui([this, window] {
+        if (m_seamless) m_seamless->Retake(window);
+    });
+}
+
+void QtHost::MovePopup(uint32_t handle, int32_t x, int32_t y, int32_t width, int32_t height, bool freeze) {
+    PostToGui([this, handle, frame = ServerRect(x, y, width, height), freeze] {
+        if (m_seamless) m_seamless->Move(handle, frame, freeze);
+    });
+}
+
+void QtHost::ShowPopup(uint32_t handle, PopupShow how) {
+    PostToGui([this, handle, how] {
+        if (m_seamless) m_seamless->Show(handle, how);
+    });
+}
+
+void QtHost::DestroyPopup(uint32_t handle) {
+    PostToGui([this, handle] {
+        if (m_seamless) m_seamless->Destroy(handle);
+    });
+}
+
 void QtHost::SetRemoteCursor(const CursorImage& image, int reverseCursorColor) {
     PostToGui([this, image, reverseCursorColor] {
         m_remoteCursor = image;
-        if (m_window) m_window->View()->viewport()->setCursor(CursorFromImage(image, reverseCursorColor));
+        const QCursor cursor = CursorFromImage(image, reverseCursorColor);
+        if (m_window) m_window->View()->viewport()->setCursor(cursor);
+        if (m_seamless) m_seamless->SetRemoteCursor(cursor);
     });
 }
 
@@ -335,14 +385,19 @@ void QtHost::ToggleKeyboardGrab() {
 }
 
 void QtHost::SetCursorColouring(int reverseCursorColor) {
-    if (m_window && m_remoteCursor) {
-        m_window->View()->viewport()->setCursor(CursorFromImage(*m_remoteCursor, reverseCursorColor));
-    }
+    if (!m_remoteCursor) return;
+    const QCursor cursor = CursorFromImage(*m_remoteCursor, reverseCursorColor);
+    if (m_window) m_window->View()->viewport()->setCursor(cursor);
+    if (m_seamless) m_seamless->SetRemoteCursor(cursor);
 }
 
 void QtHost::MovePointer(int frameX, int frameY) {
     PostToGui([this, frameX, frameY] {
-        if (m_window) m_window->View()->WarpPointer(frameX, frameY);
+        if (m_seamless && m_seamless->ViewShown()) {
+            m_seamless->WarpPointer(frameX, frameY);
+        } else if (m_window) {
+            m_window->View()->WarpPointer(frameX, frameY);
+        }
     });
 }
 
@@ -378,6 +433,7 @@ void QtHost::Quit(int exitCode) {
         }
         if (m_statistics) m_statistics->hide();
         if (m_progress) m_progress->hide();
+        if (m_seamless) m_seamless->HideAll();
         // A session thread blocked in a connection attempt must not keep the client alive.
         QTimer::singleShot(kQuitGraceMilliseconds, qApp, [] { QCoreApplication::exit(0); });
     });
@@ -391,6 +447,10 @@ void QtHost::SessionThreadEnded() {
                        std::chrono::duration_cast<std::chrono::milliseconds>(m_longestWait).count()));
         m_window->AllowClose();
     }
+    if (m_seamless) {
+        DebugPrint(1, "Pop-ups: %d open, %ld paints\n", m_seamless->Count(), m_seamless->Paints());
+    }
+    delete m_seamless.data();
     delete m_statistics.data();
     delete m_progress.data();
     delete m_window.data();
@@ -404,7 +464,8 @@ bool QtHost::eventFilter(QObject* watched, QEvent* event) {
         // The key is for the main window when it goes to one of its widgets; whether the
         // toolkit counts the window active depends on a window manager being there.
         auto* target = qobject_cast<QWidget*>(watched);
-        const bool forMainWindow = m_window && target != nullptr && target->window() == m_window;
+        const bool forMainWindow = m_window && target != nullptr &&
+                                   (target->window() == m_window || (m_seamless && m_seamless->Owns(target->window())));
         if (event->type() == QEvent::KeyPress && enter && (key->modifiers() & Qt::AltModifier) && forMainWindow) {
             m_swallowAltEnterRelease = true;
             m_window->ToggleFullScreen();

@@ -24,6 +24,7 @@
 #include "ui/clipboard_bridge.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
+#include "ui/seamless_windows.h"
 #include "ui/statistics_window.h"
 
 namespace corvane {
@@ -35,7 +36,8 @@ class QtHost : public QObject,
                public WindowPort,
                public PointerPort,
                public HotKeyPort,
-               public ClipboardPort {
+               public ClipboardPort,
+               public SeamlessPort {
     Q_OBJECT
 
 public:
@@ -43,7 +45,9 @@ public:
     QtHost();
     ~QtHost() override;
 
-    [[nodiscard]] SessionPorts Ports() { return SessionPorts{*this, *this, *this, *this, *this, *this, *this}; }
+    [[nodiscard]] SessionPorts Ports() {
+        return SessionPorts{*this, *this, *this, *this, *this, *this, *this, *this};
+    }
 
     // The application object's status mailbox and shut-down routine (the progress window's
     // Exit calls it). Set before the session thread starts.
@@ -86,6 +90,12 @@ public:
     // ClipboardPort.
     void PutServerText(std::string text) override;
     void PutServerMetafile(std::vector<uint8_t> bits) override;
+    // SeamlessPort: posted to the pop-ups on the GUI thread.
+    void CreatePopup(const SeamlessWindow& window) override;
+    void RetakePopup(const SeamlessWindow& window) override;
+    void MovePopup(uint32_t handle, int32_t x, int32_t y, int32_t width, int32_t height, bool freeze) override;
+    void ShowPopup(uint32_t handle, PopupShow how) override;
+    void DestroyPopup(uint32_t handle) override;
 
     // WindowPort.
     void SettingsRead(const ClientSettings& settings) override;
@@ -96,6 +106,7 @@ public:
     // For tests and measurements (GUI thread).
     [[nodiscard]] MainWindow* Window() const { return m_window; }
     [[nodiscard]] ClipboardBridge* Clipboard() const { return m_clipboard; }
+    [[nodiscard]] SeamlessWindows* Popups() const { return m_seamless; }
     [[nodiscard]] long DamageSignals() const { return m_damageSignals.load(); }
     [[nodiscard]] long BeepsSounded() const { return m_beeps.load(); }
 
@@ -119,6 +130,7 @@ private:
     // GUI thread only.
     QPointer<MainWindow> m_window;
     QPointer<ClipboardBridge> m_clipboard;
+    QPointer<SeamlessWindows> m_seamless;
     QPointer<ProgressWindow> m_progress;
     QPointer<StatisticsWindow> m_statistics;
     QPointer<QMessageBox> m_postedBox;

@@ -112,12 +112,19 @@ void DrawBackground(Canvas& canvas, int width, int height, uint32_t seed) {
     }
 }
 
-void DrawWindow(Canvas& canvas, int width, int height, uint32_t seed, int index) {
+int WindowCount(uint32_t seed) { return 3 + static_cast<int>(seed % 3); }
+
+PixelRect WindowRect(int width, int height, uint32_t seed, int index) {
     const int usableHeight = std::max(1, height - kTaskBarHeight);
     const int w = width / 4 + static_cast<int>(Hash(seed, index, 1) % static_cast<uint64_t>(width / 4 + 1));
     const int h = usableHeight / 4 + static_cast<int>(Hash(seed, index, 2) % static_cast<uint64_t>(usableHeight / 4 + 1));
     const int x = static_cast<int>(Hash(seed, index, 3) % static_cast<uint64_t>(std::max(1, width - w)));
     const int y = static_cast<int>(Hash(seed, index, 4) % static_cast<uint64_t>(std::max(1, usableHeight - h)));
+    return {x, y, w, h};
+}
+
+void DrawWindow(Canvas& canvas, int width, int height, uint32_t seed, int index) {
+    const auto [x, y, w, h] = WindowRect(width, height, seed, index);
     canvas.Fill({x, y, w, h}, kFrame);
     canvas.Fill({x + 1, y + 1, w - 2, kTitleBarHeight - 1},
                 kTitleColours[(seed + static_cast<uint32_t>(index)) % std::size(kTitleColours)]);
@@ -172,8 +179,10 @@ Desktop::Desktop(const DesktopLayout& layout)
       m_boxSize(std::min({kBoxSize, m_width, m_height})) {
     Canvas canvas(m_width, m_height);
     DrawBackground(canvas, m_width, m_height, layout.seed);
-    const int windows = 3 + static_cast<int>(layout.seed % 3);
-    for (int i = 0; i < windows; ++i) DrawWindow(canvas, m_width, m_height, layout.seed, i);
+    for (int i = 0; i < WindowCount(layout.seed); ++i) {
+        DrawWindow(canvas, m_width, m_height, layout.seed, i);
+        m_windows.push_back(WindowRect(m_width, m_height, layout.seed, i));
+    }
     DrawTaskBar(canvas, m_width, m_height, layout.seed);
 
     const size_t pixels = size_t(m_width) * m_height;

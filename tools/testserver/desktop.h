@@ -68,6 +68,9 @@ class Desktop {
     [[nodiscard]] uint8_t IndexAt(int x, int y, int frame) const;
     [[nodiscard]] Rgb ColourAt(int x, int y, int frame) const;
 
+    // The desktop's windows, bottom first (a later one is drawn over an earlier one).
+    [[nodiscard]] const std::vector<PixelRect>& Windows() const { return m_windows; }
+
     // Where the moving box is in a frame.
     [[nodiscard]] PixelRect MovingBox(int frame) const;
     // The whole screen in tiles of kFullScreenTile, row by row.
@@ -85,6 +88,7 @@ class Desktop {
     bool m_indexed;
     bool m_sixteenBit;
     int m_boxSize;
+    std::vector<PixelRect> m_windows;
     // Everything but the box: one index per pixel at depth 8, else red, green, blue.
     std::vector<uint8_t> m_still;
 };

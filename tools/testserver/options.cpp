@@ -113,6 +113,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         Number("--frame-interval", 1, 60'000, &ServerOptions::frameIntervalMs),
         Number("--frames", 0, 1'000'000, &ServerOptions::frames),
         Flag("--static", &ServerOptions::still),
+        Flag("--seamless", &ServerOptions::seamless),
         Number("--seed", 0, UINT32_MAX, &ServerOptions::seed),
         {"--scenario", true, [](ServerOptions& o, const std::string& v) -> std::string {
              o.scenarioPath = v;
@@ -225,6 +226,9 @@ Session
                          session ends).
   --static               only the full screen; nothing moves.
   --seed N               desktop seed (default 1).
+  --seamless             after the full screen, announce the desktop's windows as
+                         seamless windows (ids 1, 2, ...; title "window-ID"; the
+                         odd ids linked to id + 100, the even ones to nothing).
   --scenario FILE        scripted actions, one per line ('#' starts a comment); each
                          runs once per server run, in the first session that reaches it:
                            after-frames N ACTION   after the session's N-th image update
@@ -246,6 +250,11 @@ Session
                                               the same with the file's bytes
                            clipboard-metafile PATH
                                               the file's bytes sent as a metafile
+                           window-create ID X Y W H [LINKED [TITLE]]
+                           window-move ID X Y W H
+                           window-map ID, window-unmap ID, window-destroy ID
+                                              seamless window requests
+                           update X Y W H     an image update of that part of the screen
 
 Output
   --log FILE             event log, one line per event (default: standard error):

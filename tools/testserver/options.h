@@ -47,6 +47,7 @@ struct ServerOptions {
     int frameIntervalMs = 40;
     int frames = 0;  // moving updates after the full screen; 0: until the session ends
     bool still = false;  // --static
+    bool seamless = false;  // announce the desktop's windows as seamless windows
     uint32_t seed = 1;
     std::string scenarioPath;
     std::vector<ScenarioStep> scenario;  // filled by the caller from scenarioPath

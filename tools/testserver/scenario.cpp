@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 namespace corvane::testserver {
 
@@ -49,6 +50,12 @@ constexpr ActionName kActions[] = {
     {"clipboard-file", ScenarioAction::ClipboardFile},
     {"clipboard-set-file", ScenarioAction::ClipboardSetFile},
     {"clipboard-metafile", ScenarioAction::ClipboardMetafile},
+    {"window-create", ScenarioAction::WindowCreate},
+    {"window-move", ScenarioAction::WindowMove},
+    {"window-map", ScenarioAction::WindowMap},
+    {"window-unmap", ScenarioAction::WindowUnmap},
+    {"window-destroy", ScenarioAction::WindowDestroy},
+    {"update", ScenarioAction::Update},
 };
 
 bool TakesRestOfLine(ScenarioAction action) {
@@ -93,6 +100,37 @@ bool Unescape(std::string_view text, std::string& out) {
     return true;
 }
 
+// A signed decimal number from `min` to `max`, nothing else in the word.
+bool ReadSigned(std::string_view word, int64_t min, int64_t max, int64_t& value) {
+    const char* end = word.data() + word.size();
+    auto [rest, error] = std::from_chars(word.data(), end, value);
+    return error == std::errc() && rest == end && value >= min && value <= max;
+}
+
+// The numbers of a window request: an id, and for create and move a place and size, and for
+// create a linked id and a title.
+std::string ParseWindow(const std::vector<std::string_view>& words, ScenarioStep& step) {
+    const size_t arguments = words.size() - 3;
+    const bool placed = step.action == ScenarioAction::WindowCreate || step.action == ScenarioAction::WindowMove;
+    const size_t least = placed ? 5 : 1;
+    const size_t most = step.action == ScenarioAction::WindowCreate ? 7 : least;
+    if (arguments < least || arguments > most) {
+        return std::string(words[2]) + (placed ? " takes ID X Y W H" : " takes an ID") +
+               (step.action == ScenarioAction::WindowCreate ? " [LINKED [TITLE]]" : "");
+    }
+    const size_t numbers = std::min<size_t>(arguments, 6);
+    for (size_t i = 0; i < numbers; ++i) {
+        int64_t value = 0;
+        const bool signedPlace = i == 1 || i == 2;
+        if (!ReadSigned(words[3 + i], signedPlace ? INT32_MIN : 0, i == 0 || i == 5 ? UINT32_MAX : INT32_MAX, value)) {
+            return "\"" + std::string(words[3 + i]) + "\" is not a window number";
+        }
+        step.numbers.push_back(value);
+    }
+    if (arguments == 7) step.title = std::string(words[9]);
+    return {};
+}
+
 // Fills `step` from the words of one line; the text of the error otherwise.
 std::string ParseStep(std::string_view line, const std::vector<std::string_view>& words, ScenarioStep& step) {
     if (words.size() < 3) return "expected \"after-frames N ACTION\" or \"after-ms N ACTION\"";
@@ -125,6 +163,24 @@ std::string ParseStep(std::string_view line, const std::vector<std::string_view>
         if (arguments == 0) return std::string(found->name) + " takes a text or a path";
         if (!Unescape(rest, step.text)) return "bad escape in \"" + std::string(rest) + "\"";
         return {};
+    }
+    switch (step.action) {
+        case ScenarioAction::WindowCreate:
+        case ScenarioAction::WindowMove:
+        case ScenarioAction::WindowMap:
+        case ScenarioAction::WindowUnmap:
+        case ScenarioAction::WindowDestroy:
+            return ParseWindow(words, step);
+        case ScenarioAction::Update:
+            if (arguments != 4) return "update takes X Y W H";
+            for (size_t i = 0; i < 4; ++i) {
+                int64_t value = 0;
+                if (!ReadNumber(words[3 + i], INT32_MAX, value)) return "update takes X Y W H";
+                step.numbers.push_back(value);
+            }
+            return {};
+        default:
+            break;
     }
     if (step.action == ScenarioAction::Warp) {
         int64_t x = 0;
@@ -189,6 +245,9 @@ std::string DescribeAction(const ScenarioStep& step) {
             text += " len=" + std::to_string(step.text.size());
         } else if (TakesRestOfLine(step.action)) {
             text += " path=" + step.text;
+        } else {
+            for (int64_t number : step.numbers) text += " " + std::to_string(number);
+            if (!step.title.empty()) text += " " + step.title;
         }
         return text;
     }

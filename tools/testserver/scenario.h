@@ -6,7 +6,10 @@
 //   after-ms N ACTION        N milliseconds after the login ended
 //
 // Actions: sctl CODE [ARG] (a session-control message), warp X Y (move the client's pointer to
-// that frame-buffer place), drop (close the connection),
+// that frame-buffer place), window-create ID X Y W H [LINKED [TITLE]], window-move ID X Y W H,
+// window-map ID, window-unmap ID, window-destroy ID (seamless window requests; X and Y may be
+// negative, TITLE is one word), update X Y W H (an image update of that part of the screen),
+// drop (close the connection),
 // bad-frame-size-12 (a frame header announcing 12 bytes), bell, corrupt-compext (a COMPEXT
 // frame that does not inflate), colour-table, stop-updates (no further moving updates),
 // clipboard-text TEXT (the session's clipboard becomes TEXT, the rest of the line with the
@@ -43,6 +46,12 @@ enum class ScenarioAction {
     ClipboardFile,      // a file's bytes set and sent
     ClipboardSetFile,   // a file's bytes set, sent when asked for
     ClipboardMetafile,  // a file's bytes sent as a metafile
+    WindowCreate,
+    WindowMove,
+    WindowMap,
+    WindowUnmap,
+    WindowDestroy,
+    Update,
 };
 
 struct ScenarioStep {
@@ -52,6 +61,9 @@ struct ScenarioStep {
     uint32_t code = 0;      // session control; warp: x
     uint32_t argument = 0;  // session control; warp: y
     std::string text{};     // clipboard: the text, or the file's path
+    // Window requests: id, then x, y, width, height (create and move), then the linked id.
+    std::vector<int64_t> numbers{};
+    std::string title{};  // window-create
 
     friend bool operator==(const ScenarioStep&, const ScenarioStep&) = default;
 };

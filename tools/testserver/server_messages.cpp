@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "protocol/records.h"
+#include "seamless/window_requests.h"
 #include "tools/testserver/jpeg_image_updates.h"
 #include "tools/testserver/rectangle_encoders.h"
 
@@ -118,6 +119,25 @@ std::vector<uint8_t> ClipboardBody(std::string_view text) {
     StoreField<uint32_t>(record, 4, 1);
     std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSCLPT, record, sizeof record, text.size());
     std::memcpy(body.data() + kRecordHeaderSize + sizeof record, text.data(), text.size());
+    return body;
+}
+
+std::vector<uint8_t> WindowRequestBody(const WindowAnnouncement& window) {
+    using Layout = WindowRecordLayout;
+    uint8_t record[Layout::kSize] = {};
+    const size_t textSize = window.code == kWindowCreate ? window.title.size() + 1 : 0;
+    StoreField<uint32_t>(record, Layout::kTextLength, static_cast<uint32_t>(textSize));
+    StoreField<uint32_t>(record, Layout::kCode, window.code);
+    StoreField<uint32_t>(record, Layout::kId, window.id);
+    StoreField<int32_t>(record, Layout::kX, window.x);
+    StoreField<int32_t>(record, Layout::kY, window.y);
+    StoreField<int32_t>(record, Layout::kWidth, window.width);
+    StoreField<int32_t>(record, Layout::kHeight, window.height);
+    std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSWIND, record, sizeof record, textSize);
+    // The linked id is the one field that travels little-endian, untouched by the conversion.
+    uint8_t* linked = body.data() + kRecordHeaderSize + Layout::kLinkedId;
+    for (int i = 0; i < 4; ++i) linked[i] = static_cast<uint8_t>(window.linkedId >> (8 * i));
+    if (textSize > 0) std::memcpy(body.data() + kRecordHeaderSize + Layout::kSize, window.title.c_str(), textSize);
     return body;
 }
 

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <string>
 #include <vector>
 
 #include "tools/testserver/desktop.h"
@@ -52,5 +53,19 @@ inline constexpr uint32_t kColourEntrySize = 3;
 [[nodiscard]] std::vector<uint8_t> BellBody();
 // A cursor movement: the client moves its pointer to this frame-buffer place.
 [[nodiscard]] std::vector<uint8_t> CursorMovementBody(int32_t x, int32_t y);
+
+// A seamless window request (7001 create, 7002 destroy, 7007 move, 7010 map, 7011 unmap) for
+// window `id`; a create carries its title, zero-terminated, behind the record.
+struct WindowAnnouncement {
+    uint32_t code = 0;
+    uint32_t id = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t linkedId = 0;
+    std::string title;
+};
+[[nodiscard]] std::vector<uint8_t> WindowRequestBody(const WindowAnnouncement& window);
 
 }  // namespace corvane::testserver

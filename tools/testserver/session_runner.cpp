@@ -65,6 +65,7 @@ class Session {
     void Perform(const ScenarioStep& step);
     void SendClipboard(std::string_view text);
     void AnswerClipboardRequest();
+    void AnnounceWindows();
 
     StreamConnection& m_stream;
     const int m_socket;
@@ -259,6 +260,48 @@ void Session::Perform(const ScenarioStep& step) {
             SendClipboard(MetafileText(std::vector<uint8_t>(bytes.begin(), bytes.end())));
             break;
         }
+        case ScenarioAction::WindowCreate:
+        case ScenarioAction::WindowMove:
+        case ScenarioAction::WindowMap:
+        case ScenarioAction::WindowUnmap:
+        case ScenarioAction::WindowDestroy: {
+            constexpr uint32_t kCodes[] = {7001, 7007, 7010, 7011, 7002};
+            WindowAnnouncement window;
+            window.code = kCodes[static_cast<int>(step.action) - static_cast<int>(ScenarioAction::WindowCreate)];
+            const std::vector<int64_t>& n = step.numbers;
+            auto number = [&n](size_t i) { return i < n.size() ? n[i] : 0; };
+            window.id = static_cast<uint32_t>(number(0));
+            window.x = static_cast<int32_t>(number(1));
+            window.y = static_cast<int32_t>(number(2));
+            window.width = static_cast<int32_t>(number(3));
+            window.height = static_cast<int32_t>(number(4));
+            window.linkedId = static_cast<uint32_t>(number(5));
+            window.title = step.title;
+            (void)Send(WindowRequestBody(window));
+            break;
+        }
+        case ScenarioAction::Update: {
+            // Clipped to the screen: the client takes only rectangles that lie on it.
+            const int x = static_cast<int>(std::min<int64_t>(step.numbers[0], m_desktop.Width() - 1));
+            const int y = static_cast<int>(std::min<int64_t>(step.numbers[1], m_desktop.Height() - 1));
+            const int w = static_cast<int>(std::min<int64_t>(step.numbers[2], m_desktop.Width() - x));
+            const int h = static_cast<int>(std::min<int64_t>(step.numbers[3], m_desktop.Height() - y));
+            if (w > 0 && h > 0) SendUpdate({PixelRect{x, y, w, h}});
+            break;
+        }
+    }
+}
+
+void Session::AnnounceWindows() {
+    uint32_t id = 0;
+    for (const PixelRect& r : m_desktop.Windows()) {
+        ++id;
+        WindowAnnouncement window{7001, id, r.x, r.y, r.width, r.height, id % 2 == 1 ? id + 100 : 0,
+                                  "window-" + std::to_string(id)};
+        if (!Send(WindowRequestBody(window))) return;
+        m_log.Write("window announced id=" + std::to_string(id) + " x=" + std::to_string(r.x) + " y=" +
+                    std::to_string(r.y) + " width=" + std::to_string(r.width) + " height=" + std::to_string(r.height) +
+                    " linked=" + std::to_string(window.linkedId));
     }
 }
 
@@ -286,6 +329,7 @@ SessionEnd Session::Run() {
     RunDueSteps(Clock::now());
     if (m_desktop.Indexed() && !Finished() && Send(ColourTableBody())) m_log.Write("colour-table sent");
     if (!Finished()) SendUpdate(m_desktop.FullScreenTiles());
+    if (m_options.seamless && !Finished()) AnnounceWindows();
     const auto interval = std::chrono::milliseconds(m_options.frameIntervalMs);
     m_nextFrame = Clock::now() + interval;
     RunDueSteps(Clock::now());
