@@ -21,6 +21,7 @@
 #include "protocol/message_channel.h"
 #include "protocol/message_router.h"
 #include "seamless/window_messages.h"
+#include "seamless/window_requests.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     corvane::fuzz::QuietLog();
@@ -56,8 +57,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     corvane::ClipboardMessages clipboard(clipboardPort);
     clipboard.SetCharset((control & 0x08) != 0 ? corvane::ClipboardCharset::Utf8 : corvane::ClipboardCharset::Windows1252);
     clipboard.Register(router);
+    // Window requests go to a table whose pop-ups are nobody's and whose answers go nowhere.
+    struct NullSeamless : corvane::SeamlessPort {
+        void CreatePopup(const corvane::SeamlessWindow&) override {}
+        void RetakePopup(const corvane::SeamlessWindow&) override {}
+        void MovePopup(uint32_t, int32_t, int32_t, int32_t, int32_t, bool) override {}
+        void ShowPopup(uint32_t, corvane::PopupShow) override {}
+        void DestroyPopup(uint32_t) override {}
+    } seamlessPort;
+    corvane::WindowRequests windowTable(seamlessPort, [](const uint8_t*, size_t) { return true; });
     corvane::WindowMessages windows;
     windows.SetSeamless((control & 0x40) != 0);
+    windows.SetRequests(&windowTable);
     windows.Register(router);
     // Pointer moves go to a port that checks nothing but must not be reached in local mode.
     struct NullPointer : corvane::PointerPort {
