@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 
 #include "config/log.h"
+#include "input/keysym_keys.h"
 #include "platform/x11_keycodes.h"
 
 namespace corvane {
@@ -49,19 +50,26 @@ bool KeyCodesAreEvdev() {
             return true;
         }
         DebugPrint(1, "Keyboard: the X server's key codes are \"%s\"%s\n", codes.name.c_str(),
-                   codes.evdev ? " (evdev + 8)" : "; not the evdev set: keys are not sent");
+                   codes.evdev ? " (evdev + 8)"
+                               : "; not the evdev set: each key is taken as the US key that gives its keysym");
         return codes.evdev;
     }();
     return evdev;
 }
 
 std::optional<KeyInput> KeyInputFromEvent(const QKeyEvent& event) {
-    if (!KeyCodesAreEvdev()) return std::nullopt;
     const quint32 keyCode = event.nativeScanCode();
-    if (keyCode < kX11EvdevOffset) return std::nullopt;
-    const PcKey* key = PcKeyFromEvdev(static_cast<uint16_t>(keyCode - kX11EvdevOffset));
+    const PcKey* key = nullptr;
+    if (KeyCodesAreEvdev()) {
+        if (keyCode >= kX11EvdevOffset && keyCode - kX11EvdevOffset <= 0xFFFF) {
+            key = PcKeyFromEvdev(static_cast<uint16_t>(keyCode - kX11EvdevOffset));
+        }
+    } else {
+        key = PcKeyFromKeysym(event.nativeVirtualKey());
+    }
     if (key == nullptr) {
-        DebugPrint(51, "Keyboard: key code %u is not a key of the table\n", keyCode);
+        DebugPrint(51, "Keyboard: key code %u (keysym 0x%x) is not a key of the table\n", keyCode,
+                   event.nativeVirtualKey());
         return std::nullopt;
     }
     const bool press = event.type() == QEvent::KeyPress;

@@ -14,7 +14,8 @@ class QKeyEvent;
 namespace corvane {
 
 // What the X server's key codes are, found once and logged. Without the evdev set the physical
-// key cannot be told from the key code, and keys are not sent (the log says so).
+// key cannot be told from the key code, and each key is taken as the US key that gives its
+// keysym (the log says so).
 [[nodiscard]] bool KeyCodesAreEvdev();
 
 // The translation's input for a key event; nothing for a key the table does not know.
