@@ -1,5 +1,7 @@
 #include "session/input_commands.h"
 
+#include <algorithm>
+
 #include "config/log.h"
 #include "protocol/message_types.h"
 
@@ -23,6 +25,7 @@ void InputCommands::Key(const KeyInput& input) {
         if (m_sender.Post(ZRPPROTOCOL_MH_MESSKEYE, record.data(), record.size(), nullptr, 0,
                           MessageSender::Coding::KeyRecord)) {
             m_state.flags.inputSent.store(true);
+            NoteSent(input);
         }
     }
     // What a hot key asked for may take the focus: only now that the server has the Shift.
@@ -48,6 +51,34 @@ void InputCommands::ReleaseModifiers() {
         input.extended = release.extended;
         input.press = false;
         Key(input);
+    }
+}
+
+void InputCommands::NoteSent(const KeyInput& input) {
+    const auto end = m_held.begin() + static_cast<std::ptrdiff_t>(m_heldCount);
+    const auto found = std::find_if(m_held.begin(), end, [&input](const KeyInput& held) {
+        return held.scanCode == input.scanCode && held.extended == input.extended;
+    });
+    if (input.press) {
+        // An auto-repeated press is the same key still down.
+        if (found == end && m_heldCount < kMaxHeldKeys) m_held[m_heldCount++] = input;
+    } else if (found != end) {
+        std::move(found + 1, end, found);
+        --m_heldCount;
+    }
+}
+
+void InputCommands::KeyboardLost() {
+    ReleaseModifiers();
+    // Taken out first: a release that is not sent (local mode) must not keep its key listed.
+    const std::array<KeyInput, kMaxHeldKeys> held = m_held;
+    const size_t count = m_heldCount;
+    m_heldCount = 0;
+    for (size_t i = count; i-- > 0;) {
+        KeyInput release = held[i];
+        release.press = false;
+        release.shift = release.control = release.alt = false;
+        Key(release);
     }
 }
 

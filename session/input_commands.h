@@ -5,6 +5,9 @@
 // One thread (the user-interface thread) calls in; the translators' state is their own.
 #pragma once
 
+#include <array>
+#include <cstddef>
+
 #include "input/keyboard_translator.h"
 #include "input/pointer_translator.h"
 #include "protocol/message_sender.h"
@@ -25,6 +28,10 @@ public:
     // The client's windows lost the keyboard to another program: the modifiers the server may
     // still think held are released (both Controls, both Alts, both Shifts).
     void ReleaseModifiers();
+    // The keyboard went to another program (it became active, or grabbed the keyboard): the
+    // modifiers as above, then every other key the server was told is down, whose release
+    // would now reach the other program.
+    void KeyboardLost();
     // Sends what a pointer event of the main window means (nothing in local mode).
     void Pointer(const PointerInput& input);
     // The server moved the pointer to this place of the main window.
@@ -34,9 +41,16 @@ private:
     // Whether what the user does may go to the server now.
     [[nodiscard]] bool Sending() const { return !m_state.flags.paused.load() && !m_state.flags.localMode.load(); }
 
+    void NoteSent(const KeyInput& input);
+
     SessionState& m_state;
     MessageSender& m_sender;
     HotKeys& m_hotKeys;
+    // The keys whose press the server got and whose release it did not, newest last; a
+    // keyboard has no more keys down at once than this.
+    static constexpr size_t kMaxHeldKeys = 16;
+    std::array<KeyInput, kMaxHeldKeys> m_held{};
+    size_t m_heldCount = 0;
     KeyboardTranslator m_translator;
     PointerTranslator m_pointer;
 };

@@ -63,7 +63,7 @@ public:
     void SetDecoderThreadLimit(int limit) override;
     void KeyEvent(const KeyInput& input) override { m_parts.input.Key(input); }
     void PointerEvent(const PointerInput& input) override { m_parts.input.Pointer(input); }
-    void KeyboardLost() override { m_parts.input.ReleaseModifiers(); }
+    void KeyboardLost() override { m_parts.input.KeyboardLost(); }
     void PointerWarped(int clientX, int clientY) override { m_parts.input.PointerWarped(clientX, clientY); }
     bool ToggleKeyMapMode() override;
     void ClipboardActivated(const std::optional<std::string>& localText) override {

@@ -10,6 +10,7 @@
 #include "display/frame_buffer.h"
 #include "session/session_commands.h"
 #include "ui/frame_view.h"
+#include "ui/keyboard_grab_watch.h"
 
 class QAction;
 class QMenuBar;
@@ -80,6 +81,8 @@ private:
     // framed window's menu bar, part of the layout, would push the view down.)
     QMenuBar* m_fullScreenMenu = nullptr;
     QRect m_windowGeometry;  // where the framed window stood before full screen
+    // Another program's keyboard grab leaves no key held on the server either.
+    KeyboardGrabWatch m_grabWatch{[this] { m_commands.KeyboardLost(); }};
     QTimer m_menuReveal;     // in full screen: shows the menu bar while the pointer is at the top
     bool m_fullScreenShown = false;
     bool m_closeAllowed = false;

@@ -100,6 +100,15 @@ public:
         return m_result;
     }
 
+    // Asks the child to end (SIGTERM), so that it can clean up after itself (an X server's lock
+    // file), and kills it if it has not ended within the bound.
+    void Terminate(std::chrono::milliseconds bound = std::chrono::seconds(5)) {
+        if (m_pid > 0 && !m_exited) {
+            kill(m_pid, SIGTERM);
+            (void)Wait(bound);
+        }
+    }
+
 private:
     // Kills a child still running, reaps it, and closes its output pipe.
     void End() {

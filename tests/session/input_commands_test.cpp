@@ -117,6 +117,28 @@ TEST_F(InputCommandsTest, LosingTheKeyboardReleasesBothOfEveryModifier) {
     EXPECT_TRUE(Sent().empty());
 }
 
+// Keys still down when the keyboard goes elsewhere (another program's grab, or its window
+// becoming active) are released, newest first, whether or not the modifiers above are; a key
+// already released, or pressed again by auto-repeat, is released once or not at all.
+TEST_F(InputCommandsTest, LosingTheKeyboardReleasesEveryKeyStillDown) {
+    m_state.flags.clipboardSync.store(false);
+    const PcKey& a = *PcKeyFromEvdev(30);
+    const PcKey& b = *PcKeyFromEvdev(48);
+    const PcKey& leftAlt = *PcKeyFromEvdev(56);
+    m_input.Key(KeyInputFor(a, true, false));
+    m_input.Key(KeyInputFor(leftAlt, true, false));
+    m_input.Key(KeyInputFor(a, true, false));
+    m_input.Key(KeyInputFor(b, true, false));
+    m_input.Key(KeyInputFor(b, false, false));
+    const std::vector<std::string> typed = Sent();
+    ASSERT_EQ(typed.size(), 5u);
+    const auto code = [](const std::string& word) { return word.substr(0, word.rfind(' ')); };
+    m_input.KeyboardLost();
+    EXPECT_EQ(Sent(), (std::vector<std::string>{code(typed[1]) + " 2", code(typed[0]) + " 2"}));
+    m_input.KeyboardLost();
+    EXPECT_TRUE(Sent().empty());
+}
+
 TEST_F(InputCommandsTest, NothingLeavesInLocalModeOrWhileReconnecting) {
     const KeyInput a = KeyInputFor(*PcKeyFromEvdev(30), true, true);
     PointerInput click;

@@ -18,11 +18,13 @@
 #include "config/scrambled_text.h"
 #include "session/child_process.h"
 #include "support/temp_dir.h"
+#include "test_display.h"
 
 using namespace corvane;
 using corvane::test::ChildProcess;
 using corvane::test::ReadWholeFile;
 using corvane::test::TempDir;
+using corvane::test::TestDisplay;
 
 namespace {
 
@@ -30,33 +32,6 @@ constexpr int kPatienceMs = 20000;
 // The session's clipboard is set this long after the login, once the client's own text (sent
 // when its window opened) has arrived: what the client sends replaces the session's clipboard.
 constexpr const char* kLater = "after-ms 3000 ";
-
-class XvfbServer {
-public:
-    bool Start() {
-        for (int number = 171; number < 260; ++number) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-            const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-            if (access(socket.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
-            m_name = ":" + std::to_string(number);
-            if (!m_process.Start({"/usr/bin/Xvfb", m_name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {},
-                                 "/dev/null")) {
-                return false;
-            }
-            for (int i = 0; i < 100; ++i) {
-                if (access(socket.c_str(), F_OK) == 0) return true;
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
-            return false;
-        }
-        return false;
-    }
-    [[nodiscard]] const std::string& Name() const { return m_name; }
-
-private:
-    ChildProcess m_process;
-    std::string m_name;
-};
 
 void RunTool(const std::vector<std::string>& args) {
     ChildProcess tool;
@@ -320,12 +295,12 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    XvfbServer xvfb;
-    if (!xvfb.Start()) {
+    TestDisplay display;
+    if (!display.Start(1024, 768)) {
         std::fprintf(stderr, "cannot start Xvfb\n");
         return 1;
     }
-    setenv("DISPLAY", xvfb.Name().c_str(), 1);
+    setenv("DISPLAY", display.Name().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     // No session bus: without one the bus library would start a bus daemon on the test's X
     // server, which outlives the test, and keep a buffer the leak checker reports.

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "config/scrambled_text.h"
-#include "seamless_display.h"
+#include "test_display.h"
 #include "session/child_process.h"
 #include "support/temp_dir.h"
 #include "tools/testserver/desktop.h"
@@ -20,7 +20,7 @@
 using namespace corvane;
 using corvane::test::ChildProcess;
 using corvane::test::ReadWholeFile;
-using corvane::test::SeamlessDisplay;
+using corvane::test::TestDisplay;
 using corvane::test::TempDir;
 
 namespace {
@@ -29,7 +29,7 @@ constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 constexpr int kPatienceMs = 20000;
 
-SeamlessDisplay g_display;
+TestDisplay g_display;
 
 QImage GrabScreen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); }
 

@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "fake_session_commands.h"
-#include "seamless_display.h"
+#include "test_display.h"
 #include "ui/popup_window.h"
 #include "ui/seamless_windows.h"
 #include "ui/seamless_x11.h"
 
 using namespace corvane;
-using corvane::test::SeamlessDisplay;
+using corvane::test::TestDisplay;
 
 namespace {
 
@@ -29,7 +29,7 @@ constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 constexpr int kPatienceMs = 10000;
 
-SeamlessDisplay g_display;
+TestDisplay g_display;
 
 // A picture in which every pixel tells its place: blue = x, green = y, red = x ^ y.
 void FillPattern(FrameBuffer& buffer) {
@@ -78,7 +78,7 @@ SeamlessWindow Window(uint32_t handle, int x, int y, int width, int height, uint
 // xwininfo's name of a pop-up: "<server label> <title> Corvane".
 std::string NameOf(uint32_t handle) { return "\"test w" + std::to_string(handle) + " Corvane\""; }
 
-bool Placed(const SeamlessDisplay::Window& w, QRect expected) {
+bool Placed(const TestDisplay::Window& w, QRect expected) {
     return w.x == expected.x() && w.y == expected.y() && w.width == expected.width() && w.height == expected.height();
 }
 

@@ -1,5 +1,5 @@
-// An X server of the test's own for the seamless pop-up tests, optionally with a window
-// manager, and what the X tools say about the windows on it.
+// An X server of the test's own for the window tests, optionally with a window manager, and
+// what the X tools say about the windows on it.
 #pragma once
 
 #include <chrono>
@@ -14,8 +14,18 @@
 
 namespace corvane::test {
 
-class SeamlessDisplay {
+class TestDisplay {
 public:
+    TestDisplay() = default;
+    TestDisplay(const TestDisplay&) = delete;
+    TestDisplay& operator=(const TestDisplay&) = delete;
+    // Ended with a signal it can clean up after: a killed X server leaves its lock file, and
+    // enough of them leave no display number free.
+    ~TestDisplay() {
+        m_windowManager.Terminate();
+        m_xvfb.Terminate();
+    }
+
     // Xvfb of this size on a display number it picks itself (and reports once it listens), so
     // that test programs started together never share one.
     bool Start(int width, int height) {
@@ -46,6 +56,9 @@ public:
         }
         return false;
     }
+
+    // Ends the window manager started above.
+    void StopWindowManager() { m_windowManager.Terminate(); }
 
     [[nodiscard]] const std::string& Name() const { return m_name; }
 

@@ -17,12 +17,14 @@
 #include "config/scrambled_text.h"
 #include "session/child_process.h"
 #include "support/temp_dir.h"
+#include "test_display.h"
 #include "tools/testserver/desktop.h"
 
 using namespace corvane;
 using corvane::test::ChildProcess;
 using corvane::test::ReadWholeFile;
 using corvane::test::TempDir;
+using corvane::test::TestDisplay;
 
 namespace {
 
@@ -36,35 +38,7 @@ constexpr int kSmallWidth = 800;
 constexpr int kSmallHeight = 600;
 constexpr auto kPatience = std::chrono::seconds(20);
 
-// An X server of our own on the first free display number.
-class XvfbServer {
-public:
-    bool Start() {
-        for (int number = 91; number < 160; ++number) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-            const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-            if (access(socket.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
-            m_name = ":" + std::to_string(number);
-            const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
-            if (!m_process.Start({"/usr/bin/Xvfb", m_name, "-screen", "0", screen, "-nolisten", "tcp"}, {},
-                                 "/dev/null")) {
-                return false;
-            }
-            for (int i = 0; i < 100; ++i) {
-                if (access(socket.c_str(), F_OK) == 0) return true;
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
-            return false;
-        }
-        return false;
-    }
-    [[nodiscard]] const std::string& Name() const { return m_name; }
-
-private:
-    ChildProcess m_process;
-    std::string m_name;
-};
-
+TestDisplay g_display;
 
 QImage GrabScreen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); }
 
@@ -136,7 +110,8 @@ std::string ReadTool(const std::vector<std::string>& args) {
 // The test server and the windowed client, for one session of the given size.
 class WindowedSession {
 public:
-    bool Start(int width, int height, const std::string& scenario = {}) {
+    // `siteLines`: more lines of the site file's [Viewer] section.
+    bool Start(int width, int height, const std::string& scenario = {}, const std::string& siteLines = {}) {
         std::vector<std::string> server = {CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "60",
                                            "--static", "--geometry", std::to_string(width) + "x" + std::to_string(height),
                                            "--log", m_dir.file("server.log")};
@@ -154,7 +129,8 @@ public:
         m_dir.write("docs/.keep", "");
         const std::string site = m_dir.write("install/qel.ini",
                                              "[Viewer]\nLogFile client.log\nPrintDebug 1\nColorDepth 24\n"
-                                             "VisualClass 4\nCloseDialog 0\nSessionLoginDialog 0\nUseGLPlus 0\n");
+                                             "VisualClass 4\nCloseDialog 0\nSessionLoginDialog 0\nUseGLPlus 0\n" +
+                                                 siteLines);
         m_dir.write("registry", "[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=" + site +
                                     "\nINSTALLPATH=" + m_dir.file("install") + "\n");
         std::string password;
@@ -396,16 +372,61 @@ private slots:
                                  std::chrono::milliseconds(kPatience).count());
         QVERIFY(!Matches(GrabScreen(), frame, *origin, {0, 0}, {view.width() + 40, view.height()}));
     }
+
+    // Under a window manager that keeps Alt+Tab for itself: with the keyboard grabbed the
+    // session gets it; Shift+F11 lets the grab go and the window manager has it again. Last,
+    // because the window manager stays on the X server only for this test.
+    void GrabbedKeyboardTakesTheWindowManagersKeys() {
+        QVERIFY(g_display.StartWindowManager());
+        struct StopAtEnd {
+            ~StopAtEnd() { g_display.StopWindowManager(); }
+        } stopAtEnd;
+        WindowedSession session;
+        QVERIFY(session.Start(kSmallWidth, kSmallHeight, {}, "GrabKeyboard 1\n"));
+        const Frame frame(kSmallWidth, kSmallHeight);
+        std::optional<QPoint> origin;
+        QTRY_VERIFY_WITH_TIMEOUT((origin = FindFrame(GrabScreen(), frame)).has_value(),
+                                 std::chrono::milliseconds(kPatience).count());
+        RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(origin->x() + 50), std::to_string(origin->y() + 50),
+                 "click", "1"});
+        QTRY_VERIFY_WITH_TIMEOUT(!ReadTool({"/usr/bin/xdotool", "search", "--name", "Keyboard grabbed"}).empty(),
+                                 std::chrono::milliseconds(kPatience).count());
+
+        const auto sent = [&](const std::vector<std::string>& keys, size_t count) {
+            const size_t before = session.KeysWithFlags().size();
+            std::vector<std::string> args = {"/usr/bin/xdotool", "key", "--delay", "40"};
+            args.insert(args.end(), keys.begin(), keys.end());
+            RunTool(args);
+            const auto deadline = std::chrono::steady_clock::now() + kPatience;
+            while (session.KeysWithFlags(before).size() < count && std::chrono::steady_clock::now() < deadline) {
+                QTest::qWait(50);
+            }
+            QTest::qWait(500);
+            return Words(session.KeysWithFlags(before));
+        };
+        // (xdotool lets the keys go in the order it pressed them.)
+        QCOMPARE(sent({"alt+Tab"}, 4), QString("64 8 press, 23 8 press, 64 0 release, 23 0 release"));
+
+        // Shift+F11: the grab ends (the server sees only the Shift) and the title says so.
+        QCOMPARE(sent({"shift+F11"}, 2), QString("50 1 press, 50 0 release"));
+        QTRY_VERIFY_WITH_TIMEOUT(ReadTool({"/usr/bin/xdotool", "search", "--name", "Keyboard grabbed"}).empty(),
+                                 std::chrono::milliseconds(kPatience).count());
+        // The window manager's Alt+Tab: the server gets the Alt and, when the window manager
+        // takes the keyboard, the Alt's release (which goes to the window manager), never the Tab.
+        const QString ungrabbed = sent({"alt+Tab"}, 2);
+        QVERIFY2(ungrabbed.startsWith("64 8 press, ") && ungrabbed.contains("64 0 release") &&
+                     !ungrabbed.contains("23 8 press") && !ungrabbed.contains("23 0 press"),
+                 qPrintable(ungrabbed));
+    }
 };
 
 int main(int argc, char** argv) {
-    XvfbServer xvfb;
-    if (!xvfb.Start()) {
+    if (!g_display.Start(kScreenWidth, kScreenHeight)) {
         std::fprintf(stderr, "cannot start Xvfb\n");
         return 1;
     }
     // This process and the client it starts both use the X server above.
-    setenv("DISPLAY", xvfb.Name().c_str(), 1);
+    setenv("DISPLAY", g_display.Name().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     // No session bus: without one the bus library would start a bus daemon on the test's X
     // server, which outlives the test, and keep a buffer the leak checker reports.
