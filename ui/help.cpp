@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <filesystem>
 
 #include "config/log.h"
 
@@ -39,11 +38,7 @@ constexpr TopicRange kTopicPages[] = {
 bool IsDirectory(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
 
 // The pages in the source tree, for a client that runs from its build folder.
-QString SourceTreeHelp() {
-    std::filesystem::path source(__FILE__);
-    if (!source.is_absolute()) return {};
-    return QString::fromStdString((source.parent_path().parent_path() / "data" / "help").string());
-}
+QString SourceTreeHelp() { return QString::fromUtf8(CORVANE_SOURCE_HELP_DIR); }
 
 const char* const kOriginatorKeys[] = {
     "Shift-F1 -- Help",
@@ -56,6 +51,7 @@ const char* const kOriginatorKeys[] = {
     "Shift-F7       -- Previous compression type",
     "Shift-F8       -- Next compression type",
     "Shift-F9       -- Toggle cursor colors",
+    "Shift-F11     -- Grab / release the keyboard",
     "Shift-F12     -- Session Statistics",
     "Alt+Enter    -- Toggle Full Screen",
 };
@@ -64,6 +60,7 @@ const char* const kCollaboratorKeys[] = {
     "Shift-F1   -- Help",
     "Shift-F4   -- Exit / Disconnect from server",
     "Shift-F5   -- Toggle remote mouse control",
+    "Shift-F11 -- Grab / release the keyboard",
     "Shift-F12 -- Session Statistics",
 };
 
