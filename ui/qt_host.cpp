@@ -19,6 +19,7 @@
 #include "ui/help.h"
 #include "ui/main_window.h"
 #include "ui/password_dialog.h"
+#include "ui/project_id_dialog.h"
 #include "ui/properties_sheet.h"
 #include "ui/session_login_dialog.h"
 #include "ui/progress_window.h"
@@ -225,8 +226,9 @@ std::future<LoginForm> QtHost::EnterPasswordDialog(LoginForm form) {
 }
 
 std::future<LoginForm> QtHost::ProjectIdentificationDialog(LoginForm form) {
-    form.confirmed = true;
-    return ReadyAnswer(std::move(form));
+    return AskLogin<ProjectIdDialog>([this, settings = std::move(form.settings)] {
+        return new ProjectIdDialog(settings, m_progress);
+    });
 }
 
 std::future<int> QtHost::SessionControlDialog(SessionTable sessions) {

@@ -9,7 +9,12 @@
 #include <vector>
 
 #include "config/scrambled_text.h"
+#include <QRadioButton>
+#include <QTabBar>
+
 #include "ui/password_dialog.h"
+#include "ui/project_id_dialog.h"
+#include "ui/properties_sheet.h"
 #include "ui/session_login_dialog.h"
 
 using namespace corvane;
@@ -206,6 +211,84 @@ private slots:
         QCOMPARE(Child<QLineEdit>(&cancelled, "password")->text(), QString("new"));
         Child<QPushButton>(&cancelled, "cancel")->click();
         QCOMPARE(cancelled.Form().exitCode, 103);
+    }
+
+    // Each page checks its values when the user leaves it and keeps them there until they pass.
+    void PropertiesPagesKeepTheUserUntilValid() {
+        ClientSettings settings;
+        std::vector<int> loginPorts;
+        PropertiesSheet sheet(settings, 27600, [&](int port) { loginPorts.push_back(port); }, nullptr);
+        std::vector<UserMessage> messages;
+        sheet.SetMessageSink([&](const UserMessage& m) { messages.push_back(m); });
+        auto* tabs = Child<QTabBar>(&sheet, "pages");
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->tabText(0) + tabs->tabText(1) + tabs->tabText(2), QString("XdmcpRDPProtocol"));
+        const auto lastMessage = [&] { return QString::fromStdString(messages.back().text); };
+
+        // Xdmcp: a type without a host.
+        auto* type = Child<QComboBox>(&sheet, "xdmcpType");
+        type->setCurrentIndex(2);
+        emit type->activated(2);
+        QVERIFY(Child<QPushButton>(&sheet, "apply")->isEnabled());
+        tabs->setCurrentIndex(1);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(lastMessage(), QString("Please enter a host."));
+        QCOMPARE(QString::fromStdString(messages.back().title), QString("Invalid parameter"));
+        Child<QLineEdit>(&sheet, "xdmcpHost")->setText("xdm.example");
+        tabs->setCurrentIndex(1);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QCOMPARE(QString::fromStdString(settings.xdmcpType), QString("-indirect"));
+
+        // RDP: too wide a desktop, then full screen, which takes any size.
+        auto* width = Child<QLineEdit>(&sheet, "rdpWidth");
+        QVERIFY(!width->isEnabled());
+        Child<QCheckBox>(&sheet, "rdpEnabled")->click();
+        QVERIFY(width->isEnabled());
+        Child<QLineEdit>(&sheet, "rdpUser")->setText("ann");
+        Child<QLineEdit>(&sheet, "rdpHost")->setText("win.example");
+        width->setText("2561");
+        tabs->setCurrentIndex(2);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QCOMPARE(lastMessage(), QString("Invalid geometry width."));
+        Child<QCheckBox>(&sheet, "rdpFullScreen")->click();
+        QVERIFY(!width->isEnabled());
+        tabs->setCurrentIndex(2);
+        QCOMPARE(tabs->currentIndex(), 2);
+        QVERIFY(settings.rdpEnabled && settings.rdpFullScreen);
+
+        // Protocol: SSL sets the login port to 443, zRP back to the configured one; the proxy
+        // box offers 8080 and wants a host.
+        auto* useProxy = Child<QCheckBox>(&sheet, "useProxy");
+        QVERIFY(!useProxy->isEnabled());
+        Child<QRadioButton>(&sheet, "ssl")->click();
+        QVERIFY(useProxy->isEnabled());
+        useProxy->click();
+        QCOMPARE(Child<QLineEdit>(&sheet, "proxyPort")->text(), QString("8080"));
+        Child<QPushButton>(&sheet, "apply")->click();
+        QCOMPARE(lastMessage(), QString("Please enter a proxy host."));
+        Child<QRadioButton>(&sheet, "zrp")->click();
+        QVERIFY(!useProxy->isChecked() && !useProxy->isEnabled());
+        Child<QPushButton>(&sheet, "apply")->click();
+        Child<QRadioButton>(&sheet, "ssl")->click();
+        useProxy->click();
+        Child<QLineEdit>(&sheet, "proxyHost")->setText("proxy.example");
+        Child<QPushButton>(&sheet, "ok")->click();
+        QCOMPARE(sheet.result(), int(QDialog::Accepted));
+        QCOMPARE(loginPorts, (std::vector<int>{27600, 443}));
+        QCOMPARE(settings.protocolType, 1);
+        QCOMPARE(settings.useProxy, 1);
+        QCOMPARE(settings.proxyPort, 8080);
+    }
+
+    void ProjectIdentificationTakesTheIdOnOk() {
+        ClientSettings settings;
+        ProjectIdDialog dialog(settings, nullptr);
+        QCOMPARE(dialog.windowTitle(), QString("Project Identification"));
+        QCOMPARE(Child<QLineEdit>(&dialog, "projectId")->maxLength(), 100);
+        Child<QLineEdit>(&dialog, "projectId")->setText("P-42");
+        Child<QPushButton>(&dialog, "ok")->click();
+        QVERIFY(dialog.Form().confirmed);
+        QCOMPARE(QString::fromStdString(dialog.Form().settings.projectID), QString("P-42"));
     }
 };
 
