@@ -36,11 +36,12 @@ size_t Count(const std::string& text, const std::string& part) {
     return n;
 }
 
-// The test server (account demo with kPassword) and the windowed client with a connection file whose
-// password line is empty.
+// The test server (account demo with kPassword) and the windowed client: with a connection
+// file whose password line is empty, or stand-alone (no file) with the server in the site
+// file's host list.
 class LoginSession {
 public:
-    bool Start() {
+    bool Start(bool standAlone = false) {
         if (!m_server.Start({CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "90", "--static",
                              "--geometry", "640x480", "--user", "demo:" + std::string(kPassword), "--log", m_dir.file("server.log")},
                             {}, m_dir.file("server.stderr"))) {
@@ -51,14 +52,19 @@ public:
         m_dir.write("docs/.keep", "");
         const std::string site = m_dir.write("install/qel.ini",
                                              "[Viewer]\nLogFile client.log\nPrintDebug 1\nColorDepth 24\n"
-                                             "VisualClass 4\nCloseDialog 0\nDisplayPort 27500\nMaxScreenWidth 1024\nMaxScreenHeight 768\nBackingStore 0\nAddOptions\nSessionLoginDialog 0\nUseGLPlus 0\n");
+                                             "VisualClass 4\nCloseDialog 0\nDisplayPort 27500\nMaxScreenWidth 1024\nMaxScreenHeight 768\nBackingStore 0\nAddOptions\nSessionLoginDialog 0\nUseGLPlus 0\n" +
+                                                 (standAlone ? "[User]\nUsername demo\n[Hosts]\n127.0.0.1 test - " +
+                                                                   listening.substr(13) + "\n"
+                                                             : std::string()));
         m_dir.write("registry", "[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=" + site +
                                     "\nINSTALLPATH=" + m_dir.file("install") + "\n");
         const std::string zrp = m_dir.write(
             "session.zrp", "[ZRP Client]\r\nVersionRequired 528\r\nDeviceUserName demo\r\nPassword \r\n"
                            "SessionID 0\r\nDisplayServerAddress 127.0.0.1\r\nDisplayServerName test\r\n"
                            "DisplayServerPort " + listening.substr(13) + "\r\nDisplayBandwidth 1\r\n");
-        return m_client.Start({CORVANE_CLIENT_PATH, "--exit-after", "60", zrp},
+        std::vector<std::string> client = {CORVANE_CLIENT_PATH, "--exit-after", "60"};
+        if (!standAlone) client.push_back(zrp);
+        return m_client.Start(client,
                               {"CORVANE_REGISTRY=" + m_dir.file("registry"), "XDG_DOCUMENTS_DIR=" + m_dir.file("docs"),
                                "HOME=" + m_dir.path()},
                               m_dir.file("client.stderr"));
@@ -67,16 +73,16 @@ public:
     [[nodiscard]] std::string ServerLog() const { return ReadWholeFile(m_dir.file("server.log")); }
     [[nodiscard]] std::string ClientLog() const { return ReadWholeFile(m_dir.file("docs/My Connections/client.log")); }
 
-    // Waits for the Enter Password dialog to show for the `showing`-th time, then types the
-    // password into it and presses Return.
-    bool TypePassword(int showing, const std::string& password) {
+    // Waits for the dialog titled by `title` (a pattern) to show after `logins` login attempts,
+    // then types the password into it and presses Return.
+    bool TypePassword(int logins, const std::string& password, const std::string& title = "^Enter Password$") {
         const auto deadline = std::chrono::steady_clock::now() + kPatience;
-        while (Count(ServerLog(), "login user=demo") < static_cast<size_t>(showing) ||
-               g_display.Output("xdotool search --onlyvisible --name '^Enter Password$'").empty()) {
+        const std::string search = "xdotool search --onlyvisible --name '" + title + "'";
+        while (Count(ServerLog(), "login user=demo") < static_cast<size_t>(logins) || g_display.Output(search).empty()) {
             if (std::chrono::steady_clock::now() > deadline) return false;
             QTest::qWait(100);
         }
-        const std::string window = g_display.Output("xdotool search --onlyvisible --name '^Enter Password$'");
+        const std::string window = g_display.Output(search);
         RunTool({"/usr/bin/xdotool", "windowfocus", "--sync", window.substr(0, window.find('\n'))});
         QTest::qWait(300);
         RunTool({"/usr/bin/xdotool", "type", "--delay", "40", password});
@@ -120,6 +126,20 @@ private slots:
         const std::string log = session.ServerLog();
         QCOMPARE(Count(log, "login-reply status=1 "), size_t{2});
         QCOMPARE(Count(log, "login-reply status=0 "), size_t{1});
+    }
+
+    // No connection file: the Session Login dialog comes up with the site file's user and
+    // server; the password typed there logs in at once.
+    void StandAloneStartLogsInWithWhatTheLoginDialogTook() {
+        LoginSession session;
+        QVERIFY(session.Start(true));
+        QVERIFY2(session.TypePassword(0, kPassword, "^Session Login - "), session.ClientLog().c_str());
+        QTRY_VERIFY_WITH_TIMEOUT(session.ServerLog().find("session start") != std::string::npos,
+                                 std::chrono::milliseconds(kPatience).count());
+        const std::string log = session.ServerLog();
+        QCOMPARE(Count(log, "login-reply status=0 "), size_t{1});
+        QCOMPARE(Count(log, "login-reply status=1 "), size_t{0});
+        QVERIFY(session.ClientLog().find("Selected Server 127.0.0.1") != std::string::npos);
     }
 };
 
