@@ -53,7 +53,12 @@ int ConnectByRemoteDesktop(const ClientSettings& settings) {
     std::string input;
     if (handsPassword) {
         std::string clear;
-        if (UnscrambleText(settings.password, clear) == 0) input = clear + "\n";
+        if (UnscrambleText(settings.password, clear) == 0) {
+            // Built in place: a temporary would leave a copy of the password behind.
+            input.reserve(clear.size() + 1);
+            input.append(clear);
+            input.push_back('\n');
+        }
         Wipe(clear);
     }
     platform::StartedProgram started;
