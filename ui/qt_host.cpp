@@ -20,7 +20,6 @@
 #include "ui/main_window.h"
 #include "ui/password_dialog.h"
 #include "ui/project_id_dialog.h"
-#include "ui/properties_sheet.h"
 #include "ui/session_login_dialog.h"
 #include "ui/progress_window.h"
 #include "ui/remote_cursor.h"
@@ -208,14 +207,8 @@ std::future<LoginForm> QtHost::AskLogin(Make make) {
 std::future<LoginForm> QtHost::SessionLoginDialog(LoginForm form) {
     return AskLogin<LoginDialog>([this, settings = std::move(form.settings)] {
         const bool fromConnectionFile = !settings.connectionFilePath.empty();
-        auto* dialog = new LoginDialog(settings, CurrentMonitorModel(), ReadHostList(settings, fromConnectionFile),
-                                       m_loginMemory, m_progress);
-        dialog->SetAdvancedHandler([](LoginDialog& login, ClientSettings& edited) {
-            PropertiesSheet sheet(edited, login.ConfiguredPort(),
-                                  [&login](int port) { login.SetPortText(QString::number(port)); }, &login);
-            (void)sheet.exec();  // each page stored what it showed when the user left it
-        });
-        return dialog;
+        return new LoginDialog(settings, CurrentMonitorModel(), ReadHostList(settings, fromConnectionFile),
+                               m_loginMemory, m_progress);
     });
 }
 

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "session/window_commands.h"
+#include "ui/properties_sheet.h"
 
 namespace corvane {
 
@@ -138,7 +139,13 @@ LoginDialog::LoginDialog(const ClientSettings& settings, const MonitorModel& mon
     }
     connect(connectButton, &QPushButton::clicked, this, &LoginDialog::Connect);
     connect(advanced, &QPushButton::clicked, this, [this] {
-        if (m_advanced) m_advanced(*this, m_form.settings);
+        if (m_advanced) {
+            m_advanced(*this, m_form.settings);
+            return;
+        }
+        PropertiesSheet sheet(m_form.settings, ConfiguredPort(), [this](int port) { SetPortText(QString::number(port)); },
+                              this);
+        (void)sheet.exec();  // each page stored what it showed when the user left it
     });
     connect(cancel, &QPushButton::clicked, this, [this] {
         m_form.exitCode = kExitLoginCancelled;

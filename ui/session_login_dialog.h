@@ -38,8 +38,8 @@ public:
     [[nodiscard]] LoginForm Form() const { return m_form; }
     void SetMessageSink(MessageSink sink) { m_messages = std::move(sink); }
     void SetHelpOpener(HelpOpener opener) { m_help->SetOpener(std::move(opener)); }
-    // What "Advanced" opens: the properties sheet over this dialog, editing `settings`; it may
-    // set the port field.
+    // What "Advanced" opens in place of the properties sheet over this dialog (which edits
+    // the settings the dialog answers with and may set the port field).
     using AdvancedHandler = std::function<void(LoginDialog& dialog, ClientSettings& settings)>;
     void SetAdvancedHandler(AdvancedHandler handler) { m_advanced = std::move(handler); }
 

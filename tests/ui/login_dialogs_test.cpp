@@ -163,6 +163,26 @@ private slots:
         QCOMPARE(Child<QComboBox>(&again, "server")->currentText(), QString("c.example  a note"));
     }
 
+    // "Advanced" opens the properties sheet; choosing SSL there puts 443 into the port field and
+    // the protocol into the settings the dialog answers with.
+    void AdvancedSslSetsTheLoginPort() {
+        LoginRig rig;
+        rig.Get<QLineEdit>("password")->setText("pw");
+        QTimer::singleShot(0, [] {
+            QWidget* sheet = QApplication::activeModalWidget();
+            QVERIFY(sheet && sheet->windowTitle() == "Advanced properties ...");
+            Child<QTabBar>(sheet, "pages")->setCurrentIndex(2);
+            Child<QRadioButton>(sheet, "ssl")->click();
+            Child<QPushButton>(sheet, "ok")->click();
+        });
+        rig.Get<QPushButton>("advanced")->click();
+        QCOMPARE(rig.Get<QLineEdit>("port")->text(), QString("443"));
+        rig.Get<QPushButton>("connect")->click();
+        QVERIFY(rig.dialog.Form().confirmed);
+        QCOMPARE(rig.dialog.Form().settings.protocolType, 1);
+        QCOMPARE(rig.dialog.Form().settings.displayServerPort, 443);
+    }
+
     void CancelAndTheCloseBoxGiveTheirExitCodes() {
         LoginRig cancelled;
         cancelled.Get<QPushButton>("cancel")->click();
