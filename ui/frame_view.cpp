@@ -12,6 +12,7 @@
 #include <QPen>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 
 #include "config/log.h"
@@ -71,6 +72,50 @@ FrameView::FrameView(FrameBuffer& frameBuffer, QWidget* parent)
     UpdateScrollBars();
 }
 
+void FrameView::SetViewScale(ViewScale scale) {
+    m_scale = scale;
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+QSize FrameView::ContentSize() const {
+    const QSize session = SessionSize();
+    return {static_cast<int>(std::ceil(session.width() * m_factor)),
+            static_cast<int>(std::ceil(session.height() * m_factor))};
+}
+
+QSize FrameView::NaturalSize() const {
+    if (m_scale != ViewScale::FitWindow) return ContentSize();
+    const double factor = LogicalPerRemotePixel(ViewScale::ActualPixels, devicePixelRatioF(), SessionSize(), {});
+    const QSize session = SessionSize();
+    return {static_cast<int>(std::ceil(session.width() * factor)), static_cast<int>(std::ceil(session.height() * factor))};
+}
+
+QPoint FrameView::FramePlace(QPointF client) const {
+    const QPointF place = (client + QPointF(ScrollPosition())) / m_factor;
+    return {static_cast<int>(std::floor(place.x())), static_cast<int>(std::floor(place.y()))};
+}
+
+QPoint FrameView::FrameScroll() const { return FramePlace(QPointF(0, 0)); }
+
+QRect FrameView::ViewToFrame(const QRect& view) const {
+    if (m_factor == 1.0) return view.translated(ScrollPosition());
+    const QPoint scroll = ScrollPosition();
+    const auto down = [this](int v, int s) { return static_cast<int>(std::floor((v + s) / m_factor)); };
+    const auto up = [this](int v, int s) { return static_cast<int>(std::ceil((v + s) / m_factor)); };
+    return QRect(QPoint(down(view.left(), scroll.x()), down(view.top(), scroll.y())),
+                 QPoint(up(view.right() + 1, scroll.x()) - 1, up(view.bottom() + 1, scroll.y()) - 1));
+}
+
+QRect FrameView::FrameToView(const QRect& frame) const {
+    if (m_factor == 1.0) return frame.translated(-ScrollPosition());
+    const QPoint scroll = ScrollPosition();
+    const auto down = [this](int v, int s) { return static_cast<int>(std::floor(v * m_factor - s)); };
+    const auto up = [this](int v, int s) { return static_cast<int>(std::ceil(v * m_factor - s)); };
+    return QRect(QPoint(down(frame.left(), scroll.x()), down(frame.top(), scroll.y())),
+                 QPoint(up(frame.right() + 1, scroll.x()) - 1, up(frame.bottom() + 1, scroll.y()) - 1));
+}
+
 QSize FrameView::SessionSize() const {
     const FrameGeometry geometry = m_frameBuffer.Geometry();
     return {geometry.width, geometry.sessionHeight};
@@ -86,7 +131,13 @@ QPoint FrameView::ScrollPosition() const {
 }
 
 void FrameView::FrameChanged(const QRegion& frameRegion) {
-    viewport()->update(frameRegion.translated(-ScrollPosition()));
+    if (m_factor == 1.0) {
+        viewport()->update(frameRegion.translated(-ScrollPosition()));
+        return;
+    }
+    QRegion view;
+    for (const QRect& r : frameRegion) view += FrameToView(r);
+    viewport()->update(view);
 }
 
 void FrameView::FrameResized() {
@@ -108,7 +159,10 @@ void FrameView::SetFullScreenShown(bool fullScreen) {
 }
 
 void FrameView::UpdateScrollBars() {
-    const QSize session = SessionSize();
+    // Scaled to the window the whole session fits the view, so the scale comes from the view
+    // without bars.
+    m_factor = LogicalPerRemotePixel(m_scale, devicePixelRatioF(), SessionSize(), maximumViewportSize());
+    const QSize session = ContentSize();
     // Decide the bars from the whole view, not from a viewport that bars shown before have
     // narrowed: a view as large as the session needs none. A bar on one axis takes room
     // from the other, which may then need its own.
@@ -139,7 +193,7 @@ void FrameView::ScrollAction(Qt::Orientation orientation, int action) {
         if (action != QAbstractSlider::SliderMove) bar->setSliderPosition(bar->value());
         return;
     }
-    const int extent = orientation == Qt::Horizontal ? SessionSize().width() : SessionSize().height();
+    const int extent = orientation == Qt::Horizontal ? ContentSize().width() : ContentSize().height();
     bar->setSliderPosition(NextScrollPosition(request, bar->value(), bar->pageStep(), extent, 0));
 }
 
@@ -155,8 +209,20 @@ void FrameView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     const QPoint scroll = ScrollPosition();
     const QRegion& region = event->region();
-    if (m_recordPainted) m_painted += region.translated(scroll);
-    m_painter.Paint(painter, m_frameBuffer, region.translated(scroll), -scroll);
+    if (m_factor == 1.0) {
+        if (m_recordPainted) m_painted += region.translated(scroll);
+        m_painter.Paint(painter, m_frameBuffer, region.translated(scroll), -scroll);
+    } else {
+        QRegion frameRegion;
+        for (const QRect& r : region) frameRegion += ViewToFrame(r);
+        if (m_recordPainted) m_painted += frameRegion;
+        painter.save();
+        painter.translate(-scroll);
+        painter.scale(m_factor, m_factor);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, m_scale == ViewScale::FitWindow);
+        m_painter.Paint(painter, m_frameBuffer, frameRegion, QPoint(0, 0));
+        painter.restore();
+    }
     if (m_dimmed) {
         // The session is on hold: every third pixel dark, over what the server draws meanwhile.
         for (const QRect& r : region) painter.fillRect(r, DimmingBrush());
@@ -271,7 +337,7 @@ void FrameView::wheelEvent(QWheelEvent* event) {
     PointerInput input;
     input.kind = PointerKind::Wheel;
     input.wheelDelta = event->angleDelta().y();
-    FillPlaces(input, event->position().toPoint(), event->globalPosition().toPoint());
+    FillPlaces(input, event->position(), event->globalPosition().toPoint());
     m_pointerHandler(input);
 }
 
@@ -287,14 +353,16 @@ void FrameView::SendPointer(PointerKind kind, const QMouseEvent& event) {
             if (kind != PointerKind::Move) return;  // buttons the server has no number for
             break;
     }
-    FillPlaces(input, event.position().toPoint(), event.globalPosition().toPoint());
+    FillPlaces(input, event.position(), event.globalPosition().toPoint());
     m_pointerHandler(input);
 }
 
-void FrameView::FillPlaces(PointerInput& input, QPoint client, QPoint screen) const {
-    const QPoint scroll = ScrollPosition();
-    input.clientX = client.x();
-    input.clientY = client.y();
+void FrameView::FillPlaces(PointerInput& input, QPointF client, QPoint screen) const {
+    // In frame-buffer pixels: the place under the pointer less the scroll position.
+    const QPoint scroll = FrameScroll();
+    const QPoint place = FramePlace(client);
+    input.clientX = place.x() - scroll.x();
+    input.clientY = place.y() - scroll.y();
     input.screenX = screen.x();
     input.screenY = screen.y();
     input.scrollX = scroll.x();
@@ -302,13 +370,17 @@ void FrameView::FillPlaces(PointerInput& input, QPoint client, QPoint screen) co
 }
 
 void FrameView::WarpPointer(int frameX, int frameY) {
-    const QPoint client = QPoint(frameX, frameY) - ScrollPosition();
-    QCursor::setPos(viewport()->mapToGlobal(client));
-    if (m_warpHandler) m_warpHandler(client.x(), client.y());
+    // The pointer moves in logical pixels; the echo to ignore is at the frame-buffer pixel
+    // that place shows, which at some scales is a neighbour of the one asked for.
+    const QPoint view(static_cast<int>(std::floor((frameX + 0.5) * m_factor)) - ScrollPosition().x(),
+                      static_cast<int>(std::floor((frameY + 0.5) * m_factor)) - ScrollPosition().y());
+    QCursor::setPos(viewport()->mapToGlobal(view));
+    const QPoint place = FramePlace(QPointF(view)) - FrameScroll();
+    if (m_warpHandler) m_warpHandler(place.x(), place.y());
 }
 
 void FrameView::CopyRectangle(QRect area) {
-    const QRect source = area.translated(ScrollPosition()).intersected(QRect(QPoint(0, 0), SessionSize()));
+    const QRect source = ViewToFrame(area).intersected(QRect(QPoint(0, 0), SessionSize()));
     if (source.isEmpty()) return;
     QImage part(source.size(), QImage::Format_RGB32);
     {

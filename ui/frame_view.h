@@ -17,6 +17,7 @@
 #include "input/keyboard_translator.h"
 #include "input/pointer_translator.h"
 #include "ui/frame_painter.h"
+#include "ui/view_scale.h"
 
 namespace corvane {
 
@@ -61,6 +62,16 @@ public:
     // Set once a rectangle went to the clipboard.
     [[nodiscard]] bool RectangleCopied() const { return m_rectCopied; }
 
+    // How the picture is scaled (ActualPixels: one remote pixel per device pixel).
+    void SetViewScale(ViewScale scale);
+    [[nodiscard]] ViewScale Scale() const { return m_scale; }
+    // The session's size in the view's own (logical) pixels at the scale; what the window
+    // needs to show all of it.
+    [[nodiscard]] QSize ContentSize() const;
+    // The size the window wants for the view: the content at the scale, or when scaled to
+    // the window, the content at one remote pixel per device pixel.
+    [[nodiscard]] QSize NaturalSize() const;
+
     [[nodiscard]] QSize SessionSize() const;
     [[nodiscard]] QPoint ScrollPosition() const;
     [[nodiscard]] long Paints() const { return m_paints.load(std::memory_order_relaxed); }
@@ -94,13 +105,23 @@ private:
     void CopyRectangle(QRect area);
     void SendPointer(PointerKind kind, const QMouseEvent& event);
     void ForwardKey(QKeyEvent& event);
-    void FillPlaces(PointerInput& input, QPoint client, QPoint screen) const;
+    void FillPlaces(PointerInput& input, QPointF client, QPoint screen) const;
+    // A place of the viewport as the frame-buffer pixel under it, and the scroll position in
+    // frame-buffer pixels.
+    [[nodiscard]] QPoint FramePlace(QPointF client) const;
+    [[nodiscard]] QPoint FrameScroll() const;
+    // The frame-buffer pixels under an area of the viewport, and the viewport pixels that
+    // show an area of the frame buffer (both rounded outwards).
+    [[nodiscard]] QRect ViewToFrame(const QRect& view) const;
+    [[nodiscard]] QRect FrameToView(const QRect& frame) const;
     void RememberCursor();
     void SetCopyCursor();
     void RestoreCursor();
 
     FrameBuffer& m_frameBuffer;
     FramePainter m_painter;
+    ViewScale m_scale = ViewScale::ActualPixels;
+    double m_factor = 1.0;  // logical pixels per frame-buffer pixel; set with the scroll bars
     std::function<void(const KeyInput&)> m_keyHandler;
     std::function<void(const PointerInput&)> m_pointerHandler;
     std::function<void(int, int)> m_warpHandler;

@@ -38,6 +38,7 @@ MainWindow::MainWindow(FrameBuffer& frameBuffer, SessionCommands& commands, QWid
     m_view->SetPointerHandlers([this](const PointerInput& input) { m_commands.PointerEvent(input); },
                                [this](int x, int y) { m_commands.PointerWarped(x, y); });
     m_view->SetDebugDrawingRect(m_facts.debugDrawingRect != 0);
+    m_view->SetViewScale(StoredViewScale());
     setCentralWidget(m_view);
     BuildSessionMenu();
     SetKeyboardGrab(m_facts.grabKeyboard);
@@ -57,6 +58,20 @@ void MainWindow::BuildSessionMenu() {
     m_grabAction = menu->addAction("Grab Keyboard");
     m_grabAction->setCheckable(true);
     connect(m_grabAction, &QAction::toggled, this, [this](bool wanted) { SetKeyboardGrab(wanted); });
+    QMenu* scaleMenu = menu->addMenu("Scale");
+    auto* scales = new QActionGroup(this);
+    scales->setExclusive(true);
+    const std::pair<ViewScale, const char*> kScales[] = {{ViewScale::ActualPixels, "Actual Pixels"},
+                                                         {ViewScale::FitWindow, "Scale to Window"},
+                                                         {ViewScale::Double, "Double Size"}};
+    for (const auto& [scale, text] : kScales) {
+        QAction* item = scaleMenu->addAction(text);
+        item->setCheckable(true);
+        item->setChecked(scale == m_view->Scale());
+        item->setObjectName("scale-" + ViewScaleName(scale));
+        scales->addAction(item);
+        connect(item, &QAction::triggered, this, [this, scale = scale] { ChooseViewScale(scale); });
+    }
     menu->addSeparator();
     auto* threads = new QActionGroup(this);
     threads->setExclusive(true);
@@ -91,7 +106,23 @@ void MainWindow::SaveConnectionFile() {
 }
 
 QSize MainWindow::FramedSize() const {
-    return m_view->SessionSize() + QSize(0, menuBar()->sizeHint().height());
+    return m_view->NaturalSize() + QSize(0, menuBar()->sizeHint().height());
+}
+
+QSize MainWindow::MaximumFramedSize() const {
+    return m_view->Scale() == ViewScale::FitWindow ? QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX) : FramedSize();
+}
+
+void MainWindow::ChooseViewScale(ViewScale scale) {
+    m_view->SetViewScale(scale);
+    StoreViewScale(scale);
+    if (m_fullScreenShown) return;
+    setMaximumSize(MaximumFramedSize());
+    if (scale != ViewScale::FitWindow) {
+        const QScreen* shown = screen();
+        const QSize room = shown != nullptr ? shown->availableGeometry().size() : FramedSize();
+        resize(FramedSize().boundedTo(room));
+    }
 }
 
 void MainWindow::ShowForSession() {
@@ -106,7 +137,7 @@ void MainWindow::ShowForSession() {
     DebugPrint(56, "** This desktop is %dx%d\n", desktopWidth, desktopHeight);
     // The window never needs to be larger than the session and its menu bar.
     const QSize needed = FramedSize();
-    setMaximumSize(needed);
+    setMaximumSize(MaximumFramedSize());
     DebugPrint(56, "** Window rect needs to be %dx%d\n", needed.width(), needed.height());
     const WindowPlacement placement =
         PlaceWindow(needed.width(), needed.height(), Rectangle{work.x(), work.y(), work.width(), work.height()},
@@ -139,7 +170,7 @@ void MainWindow::ToggleFullScreen() {
         setWindowFlags(windowFlags() & ~Qt::FramelessWindowHint);
         menuBar()->show();
         m_view->SetFullScreenShown(false);
-        setMaximumSize(FramedSize());
+        setMaximumSize(MaximumFramedSize());
         setGeometry(m_windowGeometry);
         showNormal();
     } else {

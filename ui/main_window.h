@@ -66,6 +66,10 @@ protected:
 private:
     // The session and the menu bar: the most a framed window ever needs.
     [[nodiscard]] QSize FramedSize() const;
+    // The largest the framed window may grow: its framed size, or anything when the picture
+    // scales to the window.
+    [[nodiscard]] QSize MaximumFramedSize() const;
+    void ChooseViewScale(ViewScale scale);
     void BuildSessionMenu();
     void SaveConnectionFile();
     void ChooseThreadLimit(int limit);

@@ -87,6 +87,34 @@ std::optional<QPoint> FindFrame(const QImage& shot, const Frame& frame) {
     return std::nullopt;
 }
 
+// Where the frame's top-left pixel is on the screen with each remote pixel shown as k x k.
+std::optional<QPoint> FindScaledFrame(const QImage& shot, const Frame& frame, int k) {
+    const QPoint samples[] = {{0, 0}, {7, 3}, {40, 40}, {200, 100}, {111, 200}, {13, 150}};
+    for (int y = 0; y + 240 * k <= shot.height(); ++y) {
+        for (int x = 0; x + 320 * k <= shot.width(); ++x) {
+            bool all = true;
+            for (QPoint s : samples) {
+                if ((shot.pixel(x + s.x() * k, y + s.y() * k) | 0xFF000000u) != frame.At(s.x(), s.y())) {
+                    all = false;
+                    break;
+                }
+            }
+            if (all) return QPoint(x, y);
+        }
+    }
+    return std::nullopt;
+}
+
+// Every screen pixel of the picture is its remote pixel, each remote pixel shown k x k.
+bool MatchesScaled(const QImage& shot, const Frame& frame, QPoint origin, int k) {
+    for (int y = 0; y < 240 * k; ++y) {
+        for (int x = 0; x < 320 * k; ++x) {
+            if ((shot.pixel(origin.x() + x, origin.y() + y) | 0xFF000000u) != frame.At(x / k, y / k)) return false;
+        }
+    }
+    return true;
+}
+
 void RunTool(const std::vector<std::string>& args) {
     ChildProcess tool;
     if (tool.Start(args, {}, "/dev/null")) (void)tool.Wait();
@@ -105,13 +133,29 @@ std::string ReadTool(const std::vector<std::string>& args) {
     return tool.ReadLine(std::chrono::seconds(5));
 }
 
+// An X window's size as xwininfo reports it (only the size is filled in).
+QRect XWindowGeometry(const std::string& window) {
+    ChildProcess tool;
+    if (!tool.Start({"/usr/bin/xwininfo", "-id", window}, {}, "/dev/null")) return {};
+    int width = 0;
+    int height = 0;
+    for (int lines = 0; lines < 40 && height == 0; ++lines) {
+        const std::string line = tool.ReadLine(std::chrono::seconds(5));
+        if (line.find("Width:") != std::string::npos) width = std::atoi(line.c_str() + line.find(':') + 1);
+        if (line.find("Height:") != std::string::npos) height = std::atoi(line.c_str() + line.find(':') + 1);
+    }
+    return QRect(0, 0, width, height);
+}
+
 }  // namespace
 
 // The test server and the windowed client, for one session of the given size.
 class WindowedSession {
 public:
     // `siteLines`: more lines of the site file's [Viewer] section.
-    bool Start(int width, int height, const std::string& scenario = {}, const std::string& siteLines = {}) {
+    // `environment`: more variables for the client.
+    bool Start(int width, int height, const std::string& scenario = {}, const std::string& siteLines = {},
+               const std::vector<std::string>& environment = {}) {
         std::vector<std::string> server = {CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "60",
                                            "--static", "--geometry", std::to_string(width) + "x" + std::to_string(height),
                                            "--log", m_dir.file("server.log")};
@@ -139,10 +183,11 @@ public:
             "session.zrp", "[ZRP Client]\r\nVersionRequired 528\r\nDeviceUserName demo\r\nPassword " + password +
                                "\r\nSessionID 0\r\nDisplayServerAddress 127.0.0.1\r\nDisplayServerName test\r\n"
                                "DisplayServerPort " + port + "\r\nDisplayBandwidth 1\r\n");
-        return m_client.Start({CORVANE_CLIENT_PATH, "--exit-after", "60", zrp},
-                              {"CORVANE_REGISTRY=" + m_dir.file("registry"), "XDG_DOCUMENTS_DIR=" + m_dir.file("docs"),
-                               "HOME=" + m_dir.path()},
-                              m_dir.file("client.stderr"));
+        std::vector<std::string> variables = {"CORVANE_REGISTRY=" + m_dir.file("registry"),
+                                              "XDG_DOCUMENTS_DIR=" + m_dir.file("docs"), "HOME=" + m_dir.path(),
+                                              "XDG_CONFIG_HOME=" + m_dir.file(".config")};
+        variables.insert(variables.end(), environment.begin(), environment.end());
+        return m_client.Start({CORVANE_CLIENT_PATH, "--exit-after", "60", zrp}, variables, m_dir.file("client.stderr"));
     }
 
     // The key records the server has logged so far, as "code kind" words.
@@ -172,6 +217,8 @@ public:
         return keys;
     }
     [[nodiscard]] std::string ServerLog() const { return ReadWholeFile(m_dir.file("server.log")); }
+    // A file of the client's home folder, written before the client starts.
+    void WriteHomeFile(const std::string& name, const std::string& text) { (void)m_dir.write(name, text); }
 
 private:
     TempDir m_dir;
@@ -371,6 +418,53 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Matches(GrabScreen(), frame, *origin, {0, 0}, view),
                                  std::chrono::milliseconds(kPatience).count());
         QVERIFY(!Matches(GrabScreen(), frame, *origin, {0, 0}, {view.width() + 40, view.height()}));
+    }
+
+    // On a screen of two device pixels per logical pixel: one remote pixel per device pixel by
+    // default, two with "Double Size", as many as fit with "Scale to Window"; a click lands on
+    // the remote pixel under it in each.
+    void ScaledScreenShowsTheSessionAtEachScale() {
+        constexpr int kWidth = 320;
+        constexpr int kHeight = 240;
+        const Frame frame(kWidth, kHeight);
+        const auto clicked = [](WindowedSession& session, QPoint at, QPoint remote) {
+            RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(at.x()), std::to_string(at.y()), "click", "1"});
+            const std::string pressed =
+                "pointer x=" + std::to_string(remote.x()) + " y=" + std::to_string(remote.y()) + " ";
+            QTRY_VERIFY2_WITH_TIMEOUT(session.ServerLog().find(pressed) != std::string::npos,
+                                      qPrintable(QString::fromStdString(pressed + "not in:\n" + session.ServerLog())),
+                                      std::chrono::milliseconds(kPatience).count());
+        };
+        for (const char* scale : {"actual-pixels", "double", "fit-window"}) {
+            qInfo("scale %s", scale);
+            WindowedSession session;
+            session.WriteHomeFile(".config/Corvane/corvane.conf", std::string("[View]\nScale=") + scale + "\n");
+            QVERIFY(session.Start(kWidth, kHeight, {}, {}, {"QT_SCALE_FACTOR=2"}));
+            const int k = std::string(scale) == "double" ? 2 : 1;
+            std::optional<QPoint> origin;
+            QTRY_VERIFY_WITH_TIMEOUT((origin = FindScaledFrame(GrabScreen(), frame, k)).has_value(),
+                                     std::chrono::milliseconds(kPatience).count());
+            QVERIFY(MatchesScaled(GrabScreen(), frame, *origin, k));
+            if (std::string(scale) != "fit-window") {
+                // On an even device pixel: Qt rounds pointer places to whole logical pixels.
+                clicked(session, *origin + QPoint(k * 20, k * 10), {20, 10});
+                if (QTest::currentTestFailed()) return;
+                continue;
+            }
+            // Half as large again: the picture grows with the window and the pointer follows.
+            RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(origin->x() + 5), std::to_string(origin->y() + 5)});
+            const std::string location = ReadTool({"/usr/bin/xdotool", "getmouselocation"});
+            QVERIFY(location.find("window:") != std::string::npos);
+            const std::string window = location.substr(location.find("window:") + 7);
+            const QRect before = XWindowGeometry(window);
+            RunTool({"/usr/bin/xdotool", "windowsize", window, std::to_string(kWidth * 3 / 2),
+                     std::to_string(before.height() - kHeight + kHeight * 3 / 2)});
+            QTRY_VERIFY_WITH_TIMEOUT(XWindowGeometry(window).width() == kWidth * 3 / 2,
+                                     std::chrono::milliseconds(kPatience).count());
+            QTest::qWait(300);
+            QVERIFY(!MatchesScaled(GrabScreen(), frame, *origin, 1));
+            clicked(session, *origin + QPoint(30, 16), {20, 10});
+        }
     }
 
     // Under a window manager that keeps Alt+Tab for itself: with the keyboard grabbed the
