@@ -32,8 +32,11 @@ constexpr int kBitmapBytesPerPixel = 4;
 }  // namespace
 
 DrawingRequestEngine::DrawingRequestEngine(FrameBuffer& frameBuffer, DisplayEvents& events,
-                                           JfifDecodeFunction decode)
-    : m_frameBuffer(frameBuffer), m_events(events), m_decode(decode ? decode : &DecodeJfif) {}
+                                           JfifDecodeFunction decode, int cores)
+    : m_frameBuffer(frameBuffer),
+      m_events(events),
+      m_decode(decode ? decode : &DecodeJfif),
+      m_cores(cores > 0 ? cores : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))) {}
 
 DrawingRequestEngine::~DrawingRequestEngine() {
     {
@@ -57,6 +60,31 @@ void DrawingRequestEngine::SetThreadLimit(int limit) {
 int DrawingRequestEngine::ThreadLimit() const {
     const int limit = m_threadLimit.load();
     return limit < 1 || limit > kMaxThreads ? kMaxThreads : limit;
+}
+
+int DrawingRequestEngine::DecodeLimit() const {
+    return std::min(ThreadLimit(), m_cores);
+}
+
+void DrawingRequestEngine::AcquireDecodeSlot(const Worker& worker) {
+    // In frame order: the frame that is displayed next is never kept waiting by later ones.
+    std::unique_lock lock(m_mutex);
+    m_decodeSlot.wait(lock, [&] {
+        return m_lastDecodeTurn + 1 == worker.job.frame && m_decoding < DecodeLimit();
+    });
+    m_lastDecodeTurn = worker.job.frame;
+    ++m_decoding;
+    lock.unlock();
+    // The next frame may now take a slot if one is left.
+    m_decodeSlot.notify_all();
+}
+
+void DrawingRequestEngine::ReleaseDecodeSlot() {
+    {
+        std::lock_guard lock(m_mutex);
+        --m_decoding;
+    }
+    m_decodeSlot.notify_all();
 }
 
 int DrawingRequestEngine::BusyCount() const {
@@ -181,6 +209,7 @@ void DrawingRequestEngine::Decode(Worker& worker) {
                static_cast<void*>(&worker), Frame(job.frame));
     DebugPrint(52, "Processing frame %lld (Last Frame %lld)  Size: %d x %d\n", Frame(job.frame),
                Frame(m_lastDisplayed.load()), job.width, job.height);
+    AcquireDecodeSlot(worker);
     const auto start = Clock::now();
 
     // Room for the whole bitmap in 3-byte pixels, its height already a whole number of the
@@ -193,6 +222,7 @@ void DrawingRequestEngine::Decode(Worker& worker) {
         if (worker.pixels.size() < capacity) worker.pixels.resize(capacity);
     } catch (const std::bad_alloc&) {
         DebugPrint(0, "ERROR: Cannot alloc memory: %d\n", ENOMEM);
+        ReleaseDecodeSlot();
         Display(worker, 0, 0);
         return;
     }
@@ -208,6 +238,7 @@ void DrawingRequestEngine::Decode(Worker& worker) {
                            : m_decode(worker.input.data(), job.byteCount, worker.pixels.data(),
                                       capacity, decodedWidth, decodedHeight);
     const int decodeMs = MillisecondsSince(start);
+    ReleaseDecodeSlot();
     if (result != 0) DebugPrint(0, "Error:  Decompression routine returned %d\n", result);
     DebugPrint(57, "Freeing input buffer: %p\n", static_cast<void*>(worker.input.data()));
     DebugPrint(57, "Input Size: %d x %d  (%d compressed)\n", decodedWidth, decodedHeight,

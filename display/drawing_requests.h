@@ -9,6 +9,11 @@
 // took its number (its decode buffer could not be had, or the decode failed) still takes its
 // turn and passes it on at once: later frames wait for nothing but the frames before them.
 //
+// Admission and decoding are separate: ThreadLimit() frames may be in flight, but no more of
+// them decode at once than the machine has cores (DecodeLimit()), in frame order; the others
+// wait for a decode slot without competing for the processor, so 4 or 8 in flight cost a
+// two-core machine nothing.
+//
 // A frame that finds every allowed worker busy waits as the pending frame; the first worker
 // to finish takes it over at once. Each worker keeps its input and decode buffers from frame
 // to frame: in a steady stream of frames nothing is allocated. No lock is held across a
@@ -47,17 +52,20 @@ class DrawingRequestEngine {
 
     enum : int { kStarted = 0, kNoMemory = 4, kNoThread = 5 };
 
-    // `decode` defaults to the restricted JFIF decoder; tests pass their own.
+    // `decode` defaults to the restricted JFIF decoder; tests pass their own, and the number
+    // of cores (0: the machine's).
     DrawingRequestEngine(FrameBuffer& frameBuffer, DisplayEvents& events,
-                         JfifDecodeFunction decode = nullptr);
+                         JfifDecodeFunction decode = nullptr, int cores = 0);
     ~DrawingRequestEngine();
     DrawingRequestEngine(const DrawingRequestEngine&) = delete;
     DrawingRequestEngine& operator=(const DrawingRequestEngine&) = delete;
 
-    // How many frames decode at once: the menu offers 2, 4 and 8; 0 (and anything outside
+    // How many frames may be in flight: the menu offers 2, 4 and 8; 0 (and anything outside
     // 1..8) is read as 8. Takes effect for the next frame that starts.
     void SetThreadLimit(int limit);
     [[nodiscard]] int ThreadLimit() const;
+    // How many of them decode at once: the thread limit, but never more than the cores.
+    [[nodiscard]] int DecodeLimit() const;
 
     // Copies `byteCount` bytes of frame data and hands the frame to a worker, waiting up to
     // kWaitMilliseconds for one to become free. The rectangle is in frame-buffer memory rows
@@ -97,6 +105,9 @@ class DrawingRequestEngine {
     void TakePending(Worker& worker);
     void Run(Worker& worker);
     void Decode(Worker& worker);
+    // A decode slot for the worker's frame, given in frame order; and its return.
+    void AcquireDecodeSlot(const Worker& worker);
+    void ReleaseDecodeSlot();
     // Waits for the frame's turn, copies it (when it decoded: decodedWidth > 0), and passes
     // the turn on.
     void Display(Worker& worker, int decodedWidth, int decodeMs);
@@ -113,6 +124,11 @@ class DrawingRequestEngine {
     std::condition_variable m_workerFree;
     std::array<std::unique_ptr<Worker>, kMaxThreads> m_workers;
     int m_busy = 0;
+    const int m_cores;
+    // Under m_mutex: frames decoding now, and the last frame that had its decode slot.
+    int m_decoding = 0;
+    uint64_t m_lastDecodeTurn = 0;
+    std::condition_variable m_decodeSlot;
     bool m_stopping = false;
     bool m_initialised = false;
     uint64_t m_nextFrame = 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <thread>
 
 #include "config/log.h"
 #include "display/yuv_to_bgr.h"
@@ -13,7 +14,12 @@ namespace corvane {
 
 namespace {
 
-constexpr unsigned kDecoderThreads = 4;
+// libvpx's threads wait on each other row by row: more of them than cores makes a busy
+// machine's decoder crawl, so they are capped at the cores.
+unsigned DecoderThreads() {
+    constexpr unsigned kMostDecoderThreads = 4;
+    return std::clamp(std::thread::hardware_concurrency(), 1u, kMostDecoderThreads);
+}
 constexpr int kBitmapBytesPerPixel = 4;
 constexpr int kReportedBytesPerPixel = 3;
 
@@ -49,7 +55,7 @@ int VideoFrameDecoder::DecodeFrame(const uint8_t* data, size_t length, FrameBuff
             DebugPrint(57, "Init (Video-style) Decompression\n");
         }
         vpx_codec_dec_cfg_t config{};
-        config.threads = kDecoderThreads;
+        config.threads = DecoderThreads();
         config.w = static_cast<unsigned>(frameBuffer.Width());
         config.h = static_cast<unsigned>(frameBuffer.Height());
         if (vpx_codec_dec_init(&m_codec->context, vpx_codec_vp8_dx(), &config, 0) == VPX_CODEC_OK) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/log.h"
@@ -28,6 +30,8 @@ struct DecodeScript {
     std::condition_variable changed;
     std::set<int> released;
     std::set<int> finished;
+    int decoding = 0;      // decodes under way now
+    int mostDecoding = 0;  // the most under way at once
     int decodedWidth = 0;  // not 0: the decoder reports this width instead of the one asked
 
     void Release(int id) {
@@ -49,8 +53,10 @@ int ScriptedDecode(const uint8_t* data, size_t length, uint8_t* destination, siz
     const int asked = width;
     {
         std::unique_lock lock(g_script.mutex);
+        g_script.mostDecoding = std::max(g_script.mostDecoding, ++g_script.decoding);
         g_script.changed.wait(lock, [&] { return g_script.released.count(id) != 0; });
         if (g_script.decodedWidth != 0) width = g_script.decodedWidth;
+        --g_script.decoding;
     }
     const size_t bytes =
         std::min(capacity, static_cast<size_t>(asked) * static_cast<size_t>(height) * 3);
@@ -102,6 +108,7 @@ class ConcurrentDrawingRequestTest : public ::testing::Test {
             std::lock_guard lock(g_script.mutex);
             g_script.released.clear();
             g_script.finished.clear();
+            g_script.mostDecoding = 0;
             g_script.decodedWidth = 0;
         }
         Create(32, 32, true);
@@ -138,9 +145,40 @@ class ConcurrentDrawingRequestTest : public ::testing::Test {
     test::TempDir m_dir;
     FrameBuffer m_fb;
     ConcurrentEvents m_events;
-    std::unique_ptr<DrawingRequestEngine> m_engine =
-        std::make_unique<DrawingRequestEngine>(m_fb, m_events, &ScriptedDecode);
+    // As many cores as frames may be in flight, unless a test says otherwise.
+    std::unique_ptr<DrawingRequestEngine> m_engine = std::make_unique<DrawingRequestEngine>(
+        m_fb, m_events, &ScriptedDecode, DrawingRequestEngine::kMaxThreads);
 };
+
+// Eight frames in flight on two cores: all are taken at once, but only two decode at a time,
+// and the slots go in frame order, so the frame shown next never waits behind later ones.
+TEST_F(ConcurrentDrawingRequestTest, FramesInFlightBeyondTheCoresWaitToDecodeInOrder) {
+    m_engine = std::make_unique<DrawingRequestEngine>(m_fb, m_events, &ScriptedDecode, 2);
+    m_engine->SetThreadLimit(8);
+    for (int id = 1; id <= 4; ++id) ASSERT_EQ(Start(id, 0, 0, 8, 8), DrawingRequestEngine::kStarted);
+    EXPECT_EQ(m_engine->BusyCount(), 4);
+    EXPECT_EQ(m_engine->DecodeLimit(), 2);
+
+    // Frames 3 and 4 may go, but have no slot while 1 and 2 decode.
+    g_script.Release(3);
+    g_script.Release(4);
+    std::this_thread::sleep_for(50ms);
+    {
+        std::lock_guard lock(g_script.mutex);
+        EXPECT_TRUE(g_script.finished.empty());
+    }
+    // Frame 1's slot goes to frame 3, then frame 3's to frame 4; frame 2 still decodes.
+    g_script.Release(1);
+    ASSERT_TRUE(g_script.WaitFinished(3));
+    ASSERT_TRUE(g_script.WaitFinished(4));
+    EXPECT_EQ(m_engine->LastDisplayedFrame(), 1u);
+    g_script.Release(2);
+    m_engine->WaitForIdle();
+    EXPECT_EQ(m_engine->LastDisplayedFrame(), 4u);
+    EXPECT_EQ(Pixel(0, 0), Drawn(4));
+    std::lock_guard lock(g_script.mutex);
+    EXPECT_EQ(g_script.mostDecoding, 2);
+}
 
 TEST_F(ConcurrentDrawingRequestTest, FramesAreCopiedInArrivalOrderWhateverOrderTheyDecodeIn) {
     m_engine->SetThreadLimit(4);
