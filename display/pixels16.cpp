@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "config/log.h"
+#include "display/pixels16_rows.h"
 #include "display/rectangle_reader.h"
 
 namespace corvane {
@@ -70,12 +71,16 @@ void DrawRectangle(FrameBuffer& frameBuffer, const UpdateRectangle& rect, uint64
                 t[1] = static_cast<uint8_t>(word >> 8);
             });
             break;
-        case 24:
-            DrawRows<2, 4>(frameBuffer, rect, pixels, [](const uint8_t* s, uint8_t* t) {
-                const unsigned word = s[0] | unsigned{s[1]} << 8;
-                if ((word & 1) == 0) PutDirect(word, t);
-            });
+        case 24: {
+            const uint8_t* source = rect.data;
+            for (int32_t row = 0; row < rect.height && pixels > 0; ++row) {
+                const int32_t columns = static_cast<int32_t>(std::min<uint64_t>(pixels, static_cast<uint64_t>(rect.width)));
+                pixels -= static_cast<uint64_t>(columns);
+                Pixel16Row24(source, frameBuffer.ScreenRow(rect.y + row) + static_cast<size_t>(rect.x) * 4, columns);
+                source += static_cast<size_t>(columns) * 2;
+            }
             break;
+        }
         case 124: {
             const auto& lookup = frameBuffer.LookupWords();
             DrawRows<2, 4>(frameBuffer, rect, pixels, [&lookup](const uint8_t* s, uint8_t* t) {

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "config/log.h"
+#include "display/raw_rows.h"
 #include "display/rectangle_reader.h"
 
 namespace corvane {
@@ -66,15 +67,14 @@ void DrawRectangle(FrameBuffer& frameBuffer, const UpdateRectangle& rect, int de
                 t[1] = static_cast<uint8_t>(word >> 8);
             });
             break;
-        case 24:
-            DrawRows<4>(frameBuffer, rect, [](const uint8_t* s, uint8_t* t) {
-                if (LoadLittle32(s) == kUnchanged32) return;
-                t[0] = s[1];
-                t[1] = s[2];
-                t[2] = s[3];
-                t[3] = 0;
-            });
+        case 24: {
+            const uint8_t* source = rect.data;
+            const size_t rowBytes = static_cast<size_t>(rect.width) * 4;
+            for (int32_t row = 0; row < rect.height; ++row, source += rowBytes) {
+                Raw24Row(source, frameBuffer.ScreenRow(rect.y + row) + static_cast<size_t>(rect.x) * 4, rect.width);
+            }
             break;
+        }
         case 124: {
             const auto& lookup = frameBuffer.LookupWords();
             DrawRows<4>(frameBuffer, rect, [&lookup](const uint8_t* s, uint8_t* t) {
