@@ -176,7 +176,8 @@ int LoginSequence::Login(bool& attached) {
         DebugPrint(1, "Port no. to connect: %d\n", m_state.settings.displayServerPort);
         DebugPrint(1, "DeviceUserName = %s\n", m_state.settings.deviceUserName.c_str());
         DebugPrint(1, "DisplayServerAddress = %s\n", m_state.settings.displayServerAddress.c_str());
-        DebugPrint(1, "ServerCode = %s\n", m_state.settings.serverCode.c_str());
+        // The code keys the cipher: the log says whether there is one, never what it is.
+        DebugPrint(1, "ServerCode = %s\n", m_state.settings.serverCode.empty() ? "" : "(given)");
         DebugPrint(1, "m_zrpEnvVars = \"%s\"\n", m_state.env.Text().c_str());
 
         int code = 0;
