@@ -13,6 +13,7 @@
 #include "config/log.h"
 #include "config/stored_secrets.h"
 #include "config/text_line_reader.h"
+#include "config/tls_trust_setting.h"
 #include "crypto/payload_cipher.h"
 #include "crypto/payload_key.h"
 #include "crypto/secure_wipe.h"
@@ -318,6 +319,7 @@ int ReadConnectionFile(const std::string& path, ClientSettings& settings, Status
     r.Int("ReverseCursorColor", settings.reverseCursorColor);
     r.Int("GrabKeyboard", settings.grabKeyboard);
     ReadClipboardSettings(path, kConnectionSection, false, settings);
+    ReadTlsTrustSetting(path, kConnectionSection, false, settings);
 
     if (!passwordLine) r.ReadTicket();
 
