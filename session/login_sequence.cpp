@@ -320,7 +320,7 @@ int LoginSequence::ReadSessionList(bool& proceed) {
         return kExitNormal;
     }
     m_state.sessionId = choice;
-    DebugPrint(1, "m_state.sessionId:  %d\n", m_state.sessionId);
+    DebugPrint(1, "m_iSessionID:  %d\n", m_state.sessionId);
     auto record = SessionChoiceRecord(choice);
     if (m_stream.zRPshWrite(socket, record.data(), static_cast<int>(record.size())) != static_cast<int>(record.size())) {
         return ErrorRoutine("Error:  Unable to communicate with\r\n           Corvane server.");
@@ -369,13 +369,13 @@ int LoginSequence::InitExchange(LoginKind kind) {
     m_requestedWidth = m_state.settings.displayWidth;
     m_requestedHeight = m_state.settings.displayHeight;
     if (m_channel.SendInitMessage(m_state.minit.data()) != static_cast<int>(kInitFrameSize)) return -1;
-    DebugPrint(10, "Receiving m_state.minit\n");
+    DebugPrint(10, "Receiving m_minit\n");
     std::array<uint8_t, kInitRecordSize> reply{};
     if (m_channel.ReadInitReply(reply.data()) != 0) return -1;
     if (kind == LoginKind::First) {
-        DebugPrint(10, "Got m_state.minit: %p\n", static_cast<void*>(m_state.minit.data()));
+        DebugPrint(10, "Got m_minit: %p\n", static_cast<void*>(m_state.minit.data()));
     } else {
-        DebugPrint(10, "Got m_state.minit\n");
+        DebugPrint(10, "Got m_minit\n");
     }
     m_state.minit = reply;
     return 0;
@@ -530,7 +530,7 @@ int LoginSequence::LoginAgain() {
         }
     }
     m_state.sessionId = kNewSessionId;
-    DebugPrint(1, "m_state.sessionId:  %d\n", m_state.sessionId);
+    DebugPrint(1, "m_iSessionID:  %d\n", m_state.sessionId);
     auto choice = SessionChoiceRecord(kNewSessionId);
     if (m_stream.zRPshWrite(socket, choice.data(), static_cast<int>(choice.size())) != static_cast<int>(choice.size())) {
         return -1;
