@@ -1,5 +1,7 @@
 #include "tools/testserver/login_server.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -25,6 +27,9 @@ constexpr int32_t kUnwrittenFlag = static_cast<int32_t>(0xCACACACA);  // the blo
 constexpr int32_t kBrokenMagic = kInfoBlockMagic - 1;
 constexpr std::pair<int, int> kRedirectSize{800, 600};
 constexpr char kBanner[] = "Corvane test server";
+// What --tls-garbage sends: no TLS record starts with this content type.
+constexpr size_t kGarbageSize = 64;
+constexpr uint8_t kGarbageByte = 0xEE;
 // Init reply statuses with which the client gives up the login.
 constexpr std::array<uint32_t, 4> kFailedInitStatuses = {3, 4, 5, 6};
 
@@ -83,6 +88,9 @@ class Login {
   private:
     bool Handshake(const char* when);
     bool Closed(const char* during);
+    // True (and the connection cut) when --drop-at names this step.
+    bool DropBefore(LoginDrop step, const char* name);
+    void SendGarbage();
     // Sends the first answer; true when the login goes on.
     bool AnswerFirstBlock(const InfoBlock& received);
     // Settles the session: the one the client picks from the list, or the one it joins.
@@ -114,8 +122,33 @@ bool Login::Closed(const char* during) {
     return false;
 }
 
+bool Login::DropBefore(LoginDrop step, const char* name) {
+    if (m_options.dropAt != step) return false;
+    m_log.Write(std::string("login drop before=") + name);
+    ::shutdown(m_socket, SHUT_RDWR);
+    return true;
+}
+
+void Login::SendGarbage() {
+    const std::array<uint8_t, kGarbageSize> garbage = [] {
+        std::array<uint8_t, kGarbageSize> bytes{};
+        bytes.fill(kGarbageByte);
+        return bytes;
+    }();
+    const ssize_t sent = ::send(m_socket, garbage.data(), garbage.size(), MSG_NOSIGNAL);
+    m_log.Write("tls garbage sent bytes=" + std::to_string(sent < 0 ? 0 : sent));
+    // Closing now could reset the connection before the client has read the garbage.
+    uint8_t dropped[4096];
+    while (::recv(m_socket, dropped, sizeof dropped, 0) > 0) {
+    }
+}
+
 LoginOutcome Login::Run() {
     if (!Handshake("login")) return m_outcome;
+    if (m_options.tlsGarbage && m_stream.UsesTls()) {
+        SendGarbage();
+        return m_outcome;
+    }
     InfoBlock received;
     if (InfoGetFromSocket(m_stream, m_socket, received, m_options.serverCode) < 0) {
         Closed("login");
@@ -128,10 +161,10 @@ LoginOutcome Login::Run() {
                 " visual=" + std::to_string(asked.visualClass) + " flag=" + Flag(received.ServerVariantFlag()) +
                 " version=" + std::to_string(received.Version()));
     m_request = GrantedGeometry(m_options, asked.width, asked.height, asked.depth, asked.visualClass);
-    if (!AnswerFirstBlock(received)) return m_outcome;
+    if (DropBefore(LoginDrop::Answer, "answer") || !AnswerFirstBlock(received)) return m_outcome;
 
     int32_t finalStatus = m_options.finalStatus;
-    if (!ChooseSession(received, finalStatus)) return m_outcome;
+    if (!ChooseSession(received, finalStatus) || DropBefore(LoginDrop::FinalBlock, "final-block")) return m_outcome;
 
     const InfoAnswer final = Answer(m_options, finalStatus, m_outcome.session.geometry, kChosenSessionField);
     m_log.Write("final status=" + std::to_string(finalStatus) + " session=" + std::to_string(m_outcome.session.id) +
@@ -194,6 +227,7 @@ bool Login::ChooseSession(const InfoBlock& received, int32_t& finalStatus) {
         return true;
     }
 
+    if (DropBefore(LoginDrop::SessionList, "session-list")) return false;
     const auto& listed = m_state.sessions.Disconnected();
     const std::vector<uint8_t> list = SessionListBytes(listed, static_cast<size_t>(m_options.entrySize));
     m_log.Write("sessions count=" + std::to_string(listed.size()) + " entry-size=" + std::to_string(m_options.entrySize));
@@ -232,6 +266,7 @@ bool Login::InitExchange() {
                 " bandwidth=" + std::to_string(LoadField<uint16_t>(init, InitRecordLayout::kBandwidthClass)) +
                 " banner=" + QuotedText(std::string_view(banner, strnlen(banner, InitRecordLayout::kBannerSize))));
 
+    if (DropBefore(LoginDrop::InitReply, "init-reply")) return false;
     const uint32_t status = static_cast<uint32_t>(m_options.initStatus);
     const bool failed = std::find(kFailedInitStatuses.begin(), kFailedInitStatuses.end(), status) !=
                         kFailedInitStatuses.end();
