@@ -206,12 +206,17 @@ TEST_F(FaultEndToEnd, EachBrokenServerEndsTheClientWithItsMessageAndNoHalfWritte
         {"cut before the session list (TLS)", {"--drop-at", "session-list"}, "", true, Route::Direct, {}, 255,
          kLostAtLogin, "login drop before=session-list", "Reading info about disconnected sessions", false,
          milliseconds(5000)},
+        {"cut inside the session list", {"--drop-at", "session-list-half", "--session-count", "2"}, "", false,
+         Route::Direct, {}, 255, kLostAtLogin, "login drop inside=session-list", "Reading 768 bytes", false,
+         milliseconds(5000)},
         {"cut before the final block", {"--drop-at", "final-block"}, "", false, Route::Direct, {}, 255, kLostAtLogin,
          "login drop before=final-block", "m_iSessionID:  2", false, milliseconds(5000)},
         {"cut before the init reply", {"--drop-at", "init-reply"}, "", false, Route::Direct, {}, 255, kLostAtLogin,
          "login drop before=init-reply", "Receiving m_minit", false, milliseconds(5000)},
         {"cut before the init reply (TLS)", {"--drop-at", "init-reply"}, "", true, Route::Direct, {}, 255,
          kLostAtLogin, "login drop before=init-reply", "Receiving m_minit", false, milliseconds(5000)},
+        {"cut inside the init reply (TLS)", {"--drop-at", "init-reply-half"}, "", true, Route::Direct, {}, 255,
+         kLostAtLogin, "login drop inside=init-reply", "Receiving m_minit", false, milliseconds(5000)},
         // The session: a connection lost without reconnection ends the client quietly.
         {"cut inside a frame", {"--static"}, "after-frames 1 half-frame\nafter-frames 1 drop\n", false, Route::Direct,
          {}, 0, "", "action drop", "Body read of 4096 bytes failed", true, milliseconds(5000)},
@@ -266,7 +271,9 @@ TEST_F(FaultEndToEnd, EachBrokenServerEndsTheClientWithItsMessageAndNoHalfWritte
             proxyPort = proxy->port();
         }
         std::string extra = row.tls ? "ProtocolType 1\r\n" : "";
-        if (proxyPort != 0) extra += "UseProxy 1\r\nProxyHost 127.0.0.1\r\nProxyPort " + std::to_string(proxyPort) + "\r\n";
+        if (proxyPort != 0) {
+            extra += "UseProxy 1\r\nProxyHost 127.0.0.1\r\nProxyPort " + std::to_string(proxyPort) + "\r\n";
+        }
 
         std::vector<std::string> client = row.client;
         client.insert(client.end(), {"--screenshot", ShotPath()});

@@ -12,7 +12,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
                                             "bob:x", "--geometry", "800x600", "--envelope", "compaes",
                                             "--session-count", "51", "--entry-size", "380", "--static",
                                             "--login-status", "9", "--seed", "4294967295", "--compform", "9",
-                                            "--silent-after", "2", "--drop-at", "final-block", "--tls-garbage"});
+                                            "--silent-after", "2", "--drop-at", "init-reply-half", "--tls-garbage"});
     ASSERT_EQ(c.error, "");
     const ServerOptions& o = c.options;
     EXPECT_EQ(o.port, 0);
@@ -26,7 +26,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
     EXPECT_EQ(o.seed, 4294967295u);
     EXPECT_EQ(o.compform, 9u);
     EXPECT_EQ(o.silentAfter, 2);
-    EXPECT_EQ(o.dropAt, LoginDrop::FinalBlock);
+    EXPECT_EQ(o.dropAt, LoginDrop::InitReplyHalf);
     EXPECT_TRUE(o.tlsGarbage);
 }
 

@@ -86,12 +86,17 @@ std::string ApplyDropAt(ServerOptions& o, const std::string& value) {
         o.dropAt = LoginDrop::Answer;
     } else if (value == "session-list") {
         o.dropAt = LoginDrop::SessionList;
+    } else if (value == "session-list-half") {
+        o.dropAt = LoginDrop::SessionListHalf;
     } else if (value == "final-block") {
         o.dropAt = LoginDrop::FinalBlock;
     } else if (value == "init-reply") {
         o.dropAt = LoginDrop::InitReply;
+    } else if (value == "init-reply-half") {
+        o.dropAt = LoginDrop::InitReplyHalf;
     } else {
-        return "--drop-at takes answer, session-list, final-block or init-reply";
+        return "--drop-at takes answer, session-list, session-list-half, final-block, init-reply or "
+               "init-reply-half";
     }
     return {};
 }
@@ -211,7 +216,9 @@ Login
   --bad-magic            answer the first block with a block magic other than 143.
   --drop-at STEP         close every connection, unanswered, where the login would send
                          STEP: answer (the answer to the first block), session-list,
-                         final-block or init-reply (after the client's init message).
+                         final-block or init-reply (after the client's init message);
+                         session-list-half and init-reply-half send the first half of
+                         it before closing.
   --tls-garbage          with --tls, send bytes that are no TLS record right after the
                          login's handshake, then only read until the client closes.
   --session-count N      announce N disconnected sessions (0 to 60; the client refuses
@@ -296,7 +303,7 @@ Output
                            frame sent n=N desktop=F rects=R bytes=B
                            colour-table sent
                            action NAME ...
-                           login drop before=STEP          (--drop-at)
+                           login drop before=STEP|inside=STEP   (--drop-at)
                            tls garbage sent bytes=N        (--tls-garbage)
                            key code=C flags=F kind=press|release
                            pointer x=X y=Y screen-x=X screen-y=Y button=B action=A

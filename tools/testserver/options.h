@@ -22,8 +22,8 @@ struct UserAccount {
     friend bool operator==(const UserAccount&, const UserAccount&) = default;
 };
 
-// A login step before which the connection is closed, unanswered.
-enum class LoginDrop { None, Answer, SessionList, FinalBlock, InitReply };
+// A login step before which, or half-way through which, the connection is closed.
+enum class LoginDrop { None, Answer, SessionList, SessionListHalf, FinalBlock, InitReply, InitReplyHalf };
 
 struct ServerOptions {
     int port = kDefaultPort;  // 0: the system picks one

@@ -220,7 +220,8 @@ void Session::Perform(const ScenarioStep& step) {
         }
         case ScenarioAction::HalfFrame: {
             std::vector<uint8_t> bytes(kFrameHeaderSize + kHalfFrameBody / 2, kHalfFrameByte);
-            MakeFrameHeader(bytes.data(), kFrameHeaderSize + kHalfFrameBody, kEnvelopePlain, 0);  // the size counts the header
+            // The frame's size counts its header.
+            MakeFrameHeader(bytes.data(), kFrameHeaderSize + kHalfFrameBody, kEnvelopePlain, 0);
             FrameHeaderToWire(bytes.data());
             (void)Write(bytes.data(), bytes.size());
             break;
