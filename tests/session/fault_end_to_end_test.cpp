@@ -136,7 +136,33 @@ std::function<void(int, const std::atomic<bool>&)> TricklingRelay(int serverPort
     };
 }
 
-enum class Route { Direct, RefusingProxy, SilentProxy, ProxyEndingInHeader };
+enum class Route {
+    Direct,
+    RefusingProxy,
+    SilentProxy,          // hangs up without a word
+    ProxyEndingInHeader,  // hangs up inside its reply's header
+    ProxyHeaderAtLimit,   // a whole header of the longest length the client takes, then gone
+    ProxyHeaderPastLimit,  // one byte longer
+};
+
+// The longest proxy reply header the client reads, its end included.
+constexpr size_t kLongestProxyHeader = 511;
+
+// What the hanging-up proxy of `route` answers before it goes.
+std::string ProxyReply(Route route) {
+    const std::string start = "HTTP/1.1 200 OK\r\nX-Pad: ";
+    const std::string end = "\r\n\r\n";
+    switch (route) {
+        case Route::ProxyEndingInHeader:
+            return "HTTP/1.1 200 Conn";
+        case Route::ProxyHeaderAtLimit:
+            return start + std::string(kLongestProxyHeader - start.size() - end.size(), 'x') + end;
+        case Route::ProxyHeaderPastLimit:
+            return start + std::string(kLongestProxyHeader + 1 - start.size() - end.size(), 'x') + end;
+        default:
+            return "";
+    }
+}
 
 class FaultEndToEnd : public EndToEndTest {
 protected:
@@ -243,6 +269,12 @@ TEST_F(FaultEndToEnd, EachBrokenServerEndsTheClientWithItsMessageAndNoHalfWritte
          "The proxy ended its reply after 0 bytes", false, milliseconds(5000)},
         {"proxy hangs up inside its reply", {}, "", true, Route::ProxyEndingInHeader, {}, 255,
          kProxyFailedEveryAttempt, "", "The proxy ended its reply after 17 bytes", false, milliseconds(5000)},
+        // The longest reply header the client takes is read whole (and the proxy's going fails
+        // the handshake after it); one byte more is refused.
+        {"proxy reply header at the limit", {}, "", true, Route::ProxyHeaderAtLimit, {}, 255,
+         kProxyFailedEveryAttempt, "", "buf = >>>>HTTP/1.1 200 OK", false, milliseconds(5000)},
+        {"proxy reply header past the limit", {}, "", true, Route::ProxyHeaderPastLimit, {}, 255,
+         kProxyFailedEveryAttempt, "", "The proxy reply header is longer than 511 bytes", false, milliseconds(5000)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -266,8 +298,8 @@ TEST_F(FaultEndToEnd, EachBrokenServerEndsTheClientWithItsMessageAndNoHalfWritte
             tinyproxy.emplace();
             ASSERT_TRUE(tinyproxy->Start(serverPort == 65535 ? 1 : serverPort + 1));
             proxyPort = tinyproxy->port();
-        } else if (row.route == Route::SilentProxy || row.route == Route::ProxyEndingInHeader) {
-            proxy.emplace(HangingUpProxy(row.route == Route::SilentProxy ? "" : "HTTP/1.1 200 Conn"));
+        } else if (row.route != Route::Direct) {
+            proxy.emplace(HangingUpProxy(ProxyReply(row.route)));
             proxyPort = proxy->port();
         }
         std::string extra = row.tls ? "ProtocolType 1\r\n" : "";
