@@ -91,6 +91,8 @@ struct ClientSettings {
     bool remoteDesktopMode = false;  // the connection file asks for a remote-desktop session
     std::string remoteDesktopFile;   // the .rdp file extracted from it
     std::string connectionFilePath;  // empty in stand-alone mode
+
+    int tlsTrust = 0;  // TlsTrust (config/tls_trust_setting.h): 0 none, 1 first use, 2 system CAs
 };
 
 }  // namespace corvane

@@ -13,8 +13,10 @@
 #include "config/log.h"
 #include "config/stored_secrets.h"
 #include "config/text_line_reader.h"
+#include "config/tls_trust_setting.h"
 #include "crypto/payload_cipher.h"
 #include "crypto/payload_key.h"
+#include "crypto/secure_wipe.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
@@ -146,6 +148,7 @@ void Reader::ReadTicket() {
     if (auto line = Line("TimeWindow")) (void)Int64Value(*line);
 
     std::array<uint8_t, kTicketSize> ticket{};
+    const WipeOnExit wipeTicket(ticket.data(), ticket.size());  // it holds the password
     bool allPresent = true;
     for (int i = 1; i <= kTicketKeyCount; ++i) {
         char key[32];
@@ -161,6 +164,7 @@ void Reader::ReadTicket() {
             continue;
         }
         std::copy(block->begin(), block->end(), ticket.begin() + (i - 1) * 32);
+        SecureWipe(block->data(), block->size());
     }
     (void)DecipherBlocks(ticket.data(), ticket.size(), 32, BuildPayloadKey());
 
@@ -173,6 +177,7 @@ void Reader::ReadTicket() {
                              static_cast<size_t>(length));
         usable = IsStoredPassword(password);
         if (usable) m_settings.password = password;
+        SecureWipe(password);
     }
     if (usable) {
         int64_t start = ReadHostOrder<int64_t>(&ticket[kTicketStartOffset]);
@@ -314,6 +319,7 @@ int ReadConnectionFile(const std::string& path, ClientSettings& settings, Status
     r.Int("ReverseCursorColor", settings.reverseCursorColor);
     r.Int("GrabKeyboard", settings.grabKeyboard);
     ReadClipboardSettings(path, kConnectionSection, false, settings);
+    ReadTlsTrustSetting(path, kConnectionSection, false, settings);
 
     if (!passwordLine) r.ReadTicket();
 

@@ -12,6 +12,7 @@
 #include "config/generated_definitions.h"
 #include "config/log.h"
 #include "config/scrambled_text.h"
+#include "config/tls_trust_setting.h"
 
 namespace corvane {
 
@@ -102,6 +103,9 @@ void WriteLines(LineWriter& w, const ClientSettings& s, const SaveState& state) 
     // The scrambled password is bytes and may hold blanks: written as it stands.
     w.Text("Password                  " + (s.savePassword ? s.password : std::string()) +
            "\r\n");
+    // Written only when set, so a saved file keeps the trust the user asked for and files
+    // saved without it read as they always have.
+    if (s.tlsTrust != kTlsTrustNone) w.Line("TlsTrust                  %s\r\n", TlsTrustName(s.tlsTrust));
     w.Line("ProtocolType              %d\r\n", s.protocolType);
     w.Line("UseProxy                  %d\r\n", s.useProxy);
     w.Line("ProxyHost                 %s\r\n", s.proxyHost.c_str());

@@ -8,6 +8,10 @@
 #include <mutex>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/process.h"
 
 namespace corvane {
@@ -39,10 +43,27 @@ void WriteLocked(const char* data, size_t length) {
     std::fflush(stream);
 }
 
-void OpenLocked(const std::string& path, const char* mode) {
+// The log may hold host names, user names and session details: it is created readable by
+// its owner only, and a log file left by an earlier run with a wider mode is narrowed.
+FILE* OpenPrivateFile(const std::string& path, bool append) {
+    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    const int fd = ::open(path.c_str(), flags, 0600);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    // Only a regular file of ours: a log pointed at a device or a shared file keeps its mode.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) != 0) {
+        (void)::fchmod(fd, st.st_mode & 0700);
+    }
+    FILE* stream = ::fdopen(fd, append ? "a+" : "w+");
+    if (stream == nullptr) ::close(fd);
+    return stream;
+}
+
+void OpenLocked(const std::string& path, bool append) {
     if (g_stream != nullptr && g_stream != stderr) std::fclose(g_stream);
     g_path = path;
-    g_stream = std::fopen(path.c_str(), mode);
+    g_stream = OpenPrivateFile(path, append);
     if (g_stream == nullptr) g_stream = stderr;
 }
 
@@ -68,7 +89,7 @@ void ApplySizeCapLocked() {
         start = static_cast<size_t>(static_cast<const char*>(lf) - tail.data()) + 1;
     }
     std::fclose(stream);
-    g_stream = std::fopen(g_path.c_str(), "w+");
+    g_stream = OpenPrivateFile(g_path, false);
     if (g_stream == nullptr) {
         g_stream = stderr;
         return;
@@ -168,12 +189,12 @@ void DebugPrint(int level, const char* format, ...) {
 
 void OpenLog(const std::string& path) {
     std::lock_guard lock(g_streamMutex);
-    OpenLocked(path, "w+");
+    OpenLocked(path, false);
 }
 
 void OpenLogForAppend(const std::string& path) {
     std::lock_guard lock(g_streamMutex);
-    OpenLocked(path, "a+");
+    OpenLocked(path, true);
 }
 
 FILE* GetLogStream() {

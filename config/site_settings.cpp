@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "config/clipboard_settings.h"
+#include "config/tls_trust_setting.h"
 #include "config/key_lookup.h"
 #include "config/log.h"
 #include "config/stored_secrets.h"
@@ -247,6 +248,7 @@ void ReadKeys(ClientSettings& s, SiteReader& r, const std::string& siteFile) {
     r.Int("ReverseCursorColor", s.reverseCursorColor, 1);
     r.Int("GrabKeyboard", s.grabKeyboard, 0);
     ReadClipboardSettings(siteFile, "[Viewer]", true, s);
+    ReadTlsTrustSetting(siteFile, "[Viewer]", true, s);
 
     s.keyMapFile.clear();
     s.keyMapFileEnabled = false;

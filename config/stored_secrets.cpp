@@ -2,6 +2,7 @@
 
 #include "config/key_lookup.h"
 #include "config/scrambled_text.h"
+#include "crypto/secure_wipe.h"
 
 namespace corvane {
 
@@ -23,8 +24,11 @@ std::optional<std::string> ClearServerCode(const std::string& stored) {
 }
 
 bool IsStoredPassword(const std::string& stored) {
+    if (stored.empty()) return true;
     std::string clear;
-    return stored.empty() || UnscrambleText(stored, clear) == 0;
+    const bool valid = UnscrambleText(stored, clear) == 0;
+    SecureWipe(clear);  // only its validity was wanted
+    return valid;
 }
 
 }  // namespace corvane

@@ -9,6 +9,7 @@
 #include "config/log.h"
 #include "crypto/payload_cipher.h"
 #include "crypto/payload_key.h"
+#include "crypto/secure_wipe.h"
 #include "protocol/records.h"
 #include "protocol/scramble_key.h"
 #include "protocol/stream_connection.h"
@@ -81,6 +82,8 @@ InfoBlock::InfoBlock() {
     std::memset(data + kProjectIdOffset, 0, kProjectIdSize);
     std::memset(data + kEnvironmentOffset, 0, kEnvironmentSize);
 }
+
+InfoBlock::~InfoBlock() { SecureWipe(m_buffer.data(), m_buffer.size()); }
 
 bool InfoBlock::SetUserName(std::string_view name) {
     if (name.size() > kInfoMaxUserName) {
@@ -206,6 +209,7 @@ int InfoCompress(InfoBlock& block) {
     }
     PutBE32(block.Data(), static_cast<uint32_t>(fitting));
     std::memcpy(block.Data() + 4, stream.data(), static_cast<size_t>(fitting));
+    SecureWipe(stream.data(), stream.size());  // the deflated credentials
     DebugPrint(2, "ZRPSH:     InfoCompress:  size: %d\n", fitting);
     return fitting;
 }
@@ -258,6 +262,9 @@ int InfoDecompress(InfoBlock& block) {
 
 int InfoPutToSocket(StreamConnection& connection, int socket, InfoBlock& block,
                     std::string_view serverCode) {
+    // Once on the wire (or failed) the block is spent: the password it carried, in whatever
+    // form the steps left it, is wiped rather than left for the life of the buffer.
+    const WipeOnExit wipe(block.Data(), kInfoBufferSize);
     if (InfoCompress(block) < 0 || InfoEncrypt(block) < 0) return -1;
     uint8_t* data = block.Data();
     const int length = FittingLength(UnscrambledLength(data));

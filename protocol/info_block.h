@@ -57,6 +57,10 @@ struct InfoGeometry {
 class InfoBlock {
   public:
     InfoBlock();  // a fresh block
+    // The buffer may hold a password or its wire form: wiped when the block goes.
+    ~InfoBlock();
+    InfoBlock(const InfoBlock&) = default;
+    InfoBlock& operator=(const InfoBlock&) = default;
 
     // Zero-terminated texts. A user name over 31 or a password over 63 characters does not
     // fit: the field is left as it was, the refusal is logged, and the result is false.
@@ -122,7 +126,8 @@ class InfoBlock {
 [[nodiscard]] int InfoDecompress(InfoBlock& block);
 
 // Compresses, scrambles and enciphers the record and writes the length and the stream.
-// Result: the result of the last write (L), or 0 or negative on failure.
+// Result: the result of the last write (L), or 0 or negative on failure. Either way the
+// buffer is all zeros afterwards: the credentials it carried do not outlive the write.
 [[nodiscard]] int InfoPutToSocket(StreamConnection& connection, int socket, InfoBlock& block,
                                   std::string_view serverCode = {});
 // Reads a length and stream, deciphers, unscrambles and inflates it into the buffer.

@@ -36,6 +36,8 @@
 #include <mutex>
 #include <string>
 
+#include "protocol/server_trust.h"
+
 typedef struct ssl_st SSL;
 typedef struct ssl_ctx_st SSL_CTX;
 
@@ -80,6 +82,12 @@ class StreamConnection {
     [[nodiscard]] int SslHandshake();
     // Frees the session and the context without a TLS shutdown (no close alert is sent).
     void ReleaseSsl();
+
+    // How a client end trusts the server's certificate from the next CreateSslContext on.
+    void SetTlsTrust(TlsTrustPolicy policy);
+    // Why the last client handshake refused the server's certificate (the text for the user);
+    // empty when it did not. A refused handshake leaves no TLS session: nothing more is sent.
+    [[nodiscard]] const std::string& TrustRefusal() const { return m_trustRefusal; }
 
     // Read or write exactly n bytes. n on success; 0 when the peer closed the connection;
     // -1 on any other failure (partial transfers are lost to the caller).
@@ -138,6 +146,11 @@ class StreamConnection {
     [[nodiscard]] bool WaitForSocket(int socket, short events);
     [[nodiscard]] bool ProxyExchange(int socket);
     [[nodiscard]] int ClientHandshake();
+    // Asks the handshake to check the certificate names the server (system authorities).
+    [[nodiscard]] bool NameTheServer(SSL* ssl) const;
+    // Empty when the server is trusted after a handshake that did (or did not) complete;
+    // otherwise the refusal for the user.
+    [[nodiscard]] std::string TrustDecision(bool handshaken);
     [[nodiscard]] int ServerHandshake();
     void SetSocketBlocking(int socket, bool blocking);
 
@@ -157,6 +170,9 @@ class StreamConnection {
 
     // A proxy exchange that failed leaves the stream unusable until the next OpenConnection.
     std::atomic<bool> m_broken{false};
+
+    TlsTrustPolicy m_trust;       // set up with the other settings before the stream is shared
+    std::string m_trustRefusal;   // set by the client handshake
 
     std::mutex m_callMutex;
     std::condition_variable m_callsDone;

@@ -5,6 +5,7 @@
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <arpa/inet.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -131,8 +132,17 @@ int StreamConnection::CreateSslContext() {
         return -1;
     }
     if (m_role == StreamRole::Client) {
-        // The client neither checks the server's certificate nor shows one of its own.
-        SSL_CTX_set_verify(context.get(), SSL_VERIFY_NONE, nullptr);
+        // The client shows no certificate of its own. It checks the server's against the
+        // system's authorities only when asked to; trust on first use compares fingerprints
+        // after the handshake instead.
+        if (m_trust.mode == kTlsTrustSystemCa) {
+            if (SSL_CTX_set_default_verify_paths(context.get()) != 1) {
+                DebugPrint(0, "ZRPSH:  The system's certificate authorities cannot be loaded\n");
+            }
+            SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
+        } else {
+            SSL_CTX_set_verify(context.get(), SSL_VERIFY_NONE, nullptr);
+        }
     } else {
         if (!UseIdentity(context.get(), m_identity)) {
             DebugPrint(0, "ZRPSH:  Unable to use the TLS certificate and key\n");
@@ -148,6 +158,7 @@ int StreamConnection::CreateSslContext() {
 
 void StreamConnection::AttachSsl(int socket) {
     Reopen();
+    m_trustRefusal.clear();
     if (!UsesTls()) return;
     if (m_proxyFlag && !ProxyExchange(socket)) {
         m_broken = true;
@@ -173,6 +184,10 @@ void StreamConnection::AttachSsl(int socket) {
     DebugPrint(64, "**** Returned %d SSL_set_fd()\n", attached);
     if (attached != 1) {
         DebugPrint(0, "ZRPSH:  Unable to attach the TLS session to socket %d\n", socket);
+        return;
+    }
+    if (m_role == StreamRole::Client && m_trust.mode == kTlsTrustSystemCa && !NameTheServer(ssl.get())) {
+        DebugPrint(0, "ZRPSH:  Unable to ask for the host name %s in the certificate\n", m_trust.host.c_str());
         return;
     }
     // Non-blocking, so that a read waiting for the peer never holds the TLS lock that a
@@ -202,12 +217,50 @@ int StreamConnection::ClientHandshake() {
     }
     DebugPrint(64, "**** Return %d from SSL_connect()\n", outcome.result);
     if (outcome.result < 0) DebugPrint(64, "**** Error %d from SSL_connect()\n", outcome.error);
+    m_trustRefusal = TrustDecision(outcome.result == 1);
+    if (!m_trustRefusal.empty()) {
+        // Nothing, the password least of all, goes to a server that is not trusted.
+        DebugPrint(0, "%s\n", m_trustRefusal.c_str());
+        std::lock_guard lock(m_sslMutex);
+        m_ssl.reset();
+        return -1;
+    }
     // The server reads these after every handshake. Their fate is not checked: a handshake
     // or write that failed shows in the exchange that follows.
     static constexpr uint8_t kZeros[kHandshakeZeros] = {};
     (void)WriteTls(kZeros, kHandshakeZeros);
     return outcome.result;
 }
+
+bool StreamConnection::NameTheServer(SSL* ssl) const {
+    const std::string& host = m_trust.host;
+    unsigned char address[16];
+    const bool literal = inet_pton(AF_INET, host.c_str(), address) == 1 ||
+                         inet_pton(AF_INET6, host.c_str(), address) == 1;
+    // An address is checked against the certificate's addresses, a name against its names.
+    if (literal) return X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str()) == 1;
+    return SSL_set_tlsext_host_name(ssl, host.c_str()) == 1 && SSL_set1_host(ssl, host.c_str()) == 1;
+}
+
+std::string StreamConnection::TrustDecision(bool handshaken) {
+    if (m_trust.mode == kTlsTrustNone) return {};
+    std::lock_guard lock(m_sslMutex);
+    if (!m_ssl) return "Error:  No TLS session with " + m_trust.host + ".";
+    if (m_trust.mode == kTlsTrustSystemCa) {
+        const long verified = SSL_get_verify_result(m_ssl.get());
+        if (verified != X509_V_OK) {
+            return "Error:  The certificate of " + m_trust.host + ":" + std::to_string(m_trust.port) +
+                   " is not trusted:\r\n" + X509_verify_cert_error_string(verified);
+        }
+        return {};
+    }
+    // First use: only a completed handshake has a certificate to compare.
+    if (!handshaken) return {};
+    std::unique_ptr<X509, X509Free> certificate(SSL_get1_peer_certificate(m_ssl.get()));
+    return CheckFirstUse(m_trust, CertificateFingerprint(certificate.get()));
+}
+
+void StreamConnection::SetTlsTrust(TlsTrustPolicy policy) { m_trust = std::move(policy); }
 
 int StreamConnection::ServerHandshake() {
     DebugPrint(64, "**** Calling SSL_accept()\n");

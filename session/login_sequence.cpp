@@ -8,6 +8,8 @@
 
 #include "config/error_box.h"
 #include "config/log.h"
+#include "config/tls_trust_setting.h"
+#include "protocol/server_trust.h"
 #include "session/login_sequence.h"
 #include "session/login_rules.h"
 #include "session/login_texts.h"
@@ -48,6 +50,7 @@ int LoginSequence::ConnectTry(const ConnectRequest& request, bool redirected) {
         m_stream.AttachSsl(socket);
         (void)m_stream.SslHandshake();
     }
+    if (!m_stream.TrustRefusal().empty()) return kConnectTrustRefused;
 
     m_state.info = InfoBlock();
     if (!m_state.info.SetUserName(m_state.settings.deviceUserName) || !m_state.info.SetPassword(m_state.settings.password)) {
@@ -99,7 +102,7 @@ int LoginSequence::cnctConnect(ConnectRequest& request, bool afterRedirect) {
     bool redirected = afterRedirect;
     for (;;) {
         int status = ConnectTry(request, redirected);
-        if (status == kConnectInfoFailed) return kConnectInfoFailed;
+        if (status == kConnectInfoFailed || status == kConnectTrustRefused) return status;
         if (m_state.info.ServerVariantFlag() != 2) {
             return status == 0 ? m_channel.Socket() : MapLoginStatus(status);
         }
@@ -176,7 +179,8 @@ int LoginSequence::Login(bool& attached) {
         DebugPrint(1, "Port no. to connect: %d\n", m_state.settings.displayServerPort);
         DebugPrint(1, "DeviceUserName = %s\n", m_state.settings.deviceUserName.c_str());
         DebugPrint(1, "DisplayServerAddress = %s\n", m_state.settings.displayServerAddress.c_str());
-        DebugPrint(1, "ServerCode = %s\n", m_state.settings.serverCode.c_str());
+        // The code keys the cipher: the log says whether there is one, never what it is.
+        DebugPrint(1, "ServerCode = %s\n", m_state.settings.serverCode.empty() ? "" : "(given)");
         DebugPrint(1, "m_zrpEnvVars = \"%s\"\n", m_state.env.Text().c_str());
 
         int code = 0;
@@ -203,6 +207,9 @@ int LoginSequence::Login(bool& attached) {
             DebugPrint(1, " ProxyPort %d UseProxy? %d  ProxyHost %s  Protocol %d\n", m_state.settings.proxyPort,
                        m_state.settings.useProxy, m_state.settings.proxyHost.c_str(), m_state.settings.protocolType);
             m_stream.SetTransportMode(m_state.settings.protocolType);
+            m_stream.SetTlsTrust({m_state.settings.tlsTrust, m_state.settings.displayServerAddress,
+                                  m_state.settings.displayServerPort, DefaultKnownServersPath()});
+            if (m_stream.UsesTls()) DebugPrint(1, "TLS server trust: %s\n", TlsTrustName(m_state.settings.tlsTrust));
             m_stream.SetProxyRequest(m_state.settings.useProxy != 0, m_state.settings.displayServerAddress,
                                      m_state.settings.displayServerPort);
             DebugPrint(1, "Connecting To zRP Server  Host: %s:%d  Username: %s\n",
@@ -236,6 +243,8 @@ int LoginSequence::Login(bool& attached) {
             WriteRequestIntoInit();
             m_state.minit[InitRecordLayout::kBitsPerPixel] = static_cast<uint8_t>(BitsPerPixel(m_state.settings.displayDepth));
             if (code >= 0) return FinishLogin(attached);
+            // Another attempt would meet the same certificate: the user must act first.
+            if (code == kConnectTrustRefused) return ErrorRoutine(m_stream.TrustRefusal());
 
             if (!IsKnownLoginFailure(code)) {
                 (void)ErrorRoutine("Error:  Unknown connection error to remote host.", false);
@@ -311,7 +320,7 @@ int LoginSequence::ReadSessionList(bool& proceed) {
         return kExitNormal;
     }
     m_state.sessionId = choice;
-    DebugPrint(1, "m_state.sessionId:  %d\n", m_state.sessionId);
+    DebugPrint(1, "m_iSessionID:  %d\n", m_state.sessionId);
     auto record = SessionChoiceRecord(choice);
     if (m_stream.zRPshWrite(socket, record.data(), static_cast<int>(record.size())) != static_cast<int>(record.size())) {
         return ErrorRoutine("Error:  Unable to communicate with\r\n           Corvane server.");
@@ -342,6 +351,7 @@ int LoginSequence::FinalBlock(int socket, LoginKind kind) {
         m_stream.AttachSsl(socket);
         (void)m_stream.SslHandshake();
     }
+    if (!m_stream.TrustRefusal().empty()) return kConnectInfoFailed;  // the refusal is logged
     const int status = m_state.info.Status();
     DebugPrint(1, "zrpdc: Final connection status: %d\n", status);
     if (status == 0) SetVersions(m_state.info);
@@ -359,13 +369,13 @@ int LoginSequence::InitExchange(LoginKind kind) {
     m_requestedWidth = m_state.settings.displayWidth;
     m_requestedHeight = m_state.settings.displayHeight;
     if (m_channel.SendInitMessage(m_state.minit.data()) != static_cast<int>(kInitFrameSize)) return -1;
-    DebugPrint(10, "Receiving m_state.minit\n");
+    DebugPrint(10, "Receiving m_minit\n");
     std::array<uint8_t, kInitRecordSize> reply{};
     if (m_channel.ReadInitReply(reply.data()) != 0) return -1;
     if (kind == LoginKind::First) {
-        DebugPrint(10, "Got m_state.minit: %p\n", static_cast<void*>(m_state.minit.data()));
+        DebugPrint(10, "Got m_minit: %p\n", static_cast<void*>(m_state.minit.data()));
     } else {
-        DebugPrint(10, "Got m_state.minit\n");
+        DebugPrint(10, "Got m_minit\n");
     }
     m_state.minit = reply;
     return 0;
@@ -520,7 +530,7 @@ int LoginSequence::LoginAgain() {
         }
     }
     m_state.sessionId = kNewSessionId;
-    DebugPrint(1, "m_state.sessionId:  %d\n", m_state.sessionId);
+    DebugPrint(1, "m_iSessionID:  %d\n", m_state.sessionId);
     auto choice = SessionChoiceRecord(kNewSessionId);
     if (m_stream.zRPshWrite(socket, choice.data(), static_cast<int>(choice.size())) != static_cast<int>(choice.size())) {
         return -1;

@@ -29,6 +29,7 @@ enum ConnectResult : int {
     kConnectNoConnection = -1,
     kConnectInfoFailed = -1010,
     kConnectOtherStatus = -1999,
+    kConnectTrustRefused = -1020,  // the server's TLS certificate is not trusted
 };
 
 // What cnctConnect asks of the server.

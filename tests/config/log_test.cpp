@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <regex>
 #include <sstream>
@@ -121,6 +123,40 @@ TEST_F(LogTest, OpeningTruncatesAndAppendOpenKeeps) {
     DebugPrint(0, "third run\n");
     EXPECT_NE(Contents().find("second run"), std::string::npos);
     EXPECT_NE(Contents().find("third run"), std::string::npos);
+}
+
+// The log names hosts, users and sessions: nobody but its owner reads it, however it was
+// opened and whatever mode a log of an earlier run was left with.
+TEST_F(LogTest, TheLogFileIsItsOwnersAlone) {
+    const mode_t umaskBefore = ::umask(022);
+    struct Case {
+        const char* name;
+        bool earlierFileIsWorldReadable;
+        void (*open)(const std::string&);
+    };
+    const Case cases[] = {
+        {"new, truncating", false, OpenLog},
+        {"new, appending", false, OpenLogForAppend},
+        {"earlier 0644, truncating", true, OpenLog},
+        {"earlier 0644, appending", true, OpenLogForAppend},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetLogForTesting();
+        const std::string path = m_dir.file("log.txt");
+        std::remove(path.c_str());
+        if (c.earlierFileIsWorldReadable) {
+            m_dir.write("log.txt", "earlier run\n");
+            ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+        }
+        c.open(path);
+        ASSERT_NE(GetLogStream(), stderr);
+        DebugPrint(0, "a record\n");
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+    ::umask(umaskBefore);
 }
 
 TEST_F(LogTest, PrefixedVariants) {

@@ -463,6 +463,8 @@ TEST_F(InfoBlockTest, LoginExchangeOverTlsInBothDirections) {
     block.SetEnvironment("A=1\nB=2");
     const int put = InfoPutToSocket(link.client, link.clientSocket, block, "ABC");
     EXPECT_GT(put, 0);
+    EXPECT_EQ(At(block, 0, kInfoBufferSize), Bytes(kInfoBufferSize, 0))
+        << "the sent block still holds the password in one form or another";
     InfoBlock reply;
     const int got = InfoGetFromSocket(link.client, link.clientSocket, reply, "ABC");
 

@@ -14,7 +14,8 @@ namespace corvane::test {
 
 class StreamLink {
   public:
-    explicit StreamLink(int transportMode) {
+    explicit StreamLink(int transportMode, TlsIdentity serverIdentity = TestTlsIdentity())
+        : server(StreamRole::Server, std::move(serverIdentity)) {
         client.SetTransportMode(transportMode);
         server.SetTransportMode(transportMode);
     }
@@ -55,7 +56,7 @@ class StreamLink {
     [[nodiscard]] int ServerPort() const { return m_listener.port(); }
 
     StreamConnection client{StreamRole::Client};
-    StreamConnection server{StreamRole::Server, TestTlsIdentity()};
+    StreamConnection server;
     int clientSocket = -1;
     int serverSocket = -1;
     int clientHandshake = 0;

@@ -23,6 +23,7 @@ TEST(ScenarioTest, ReadsEveryActionAndTrigger) {
         {"after-ms 10 bell\r", {Trigger::AfterMs, 10, Action::Bell}},
         {"after-frames 2 bad-frame-size-12", {Trigger::AfterFrames, 2, Action::BadFrameSize12}},
         {"after-frames 2 corrupt-compext", {Trigger::AfterFrames, 2, Action::CorruptCompext}},
+        {"after-frames 1 half-frame", {Trigger::AfterFrames, 1, Action::HalfFrame}},
         {"after-ms 5 colour-table", {Trigger::AfterMs, 5, Action::ColourTable}},
         {"after-frames 1000000 stop-updates", {Trigger::AfterFrames, 1'000'000, Action::StopUpdates}},
         {"after-frames 2 warp 40 30", {Trigger::AfterFrames, 2, Action::Warp, 40, 30}},

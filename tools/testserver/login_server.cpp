@@ -1,5 +1,7 @@
 #include "tools/testserver/login_server.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -25,6 +27,9 @@ constexpr int32_t kUnwrittenFlag = static_cast<int32_t>(0xCACACACA);  // the blo
 constexpr int32_t kBrokenMagic = kInfoBlockMagic - 1;
 constexpr std::pair<int, int> kRedirectSize{800, 600};
 constexpr char kBanner[] = "Corvane test server";
+// What --tls-garbage sends: no TLS record starts with this content type.
+constexpr size_t kGarbageSize = 64;
+constexpr uint8_t kGarbageByte = 0xEE;
 // Init reply statuses with which the client gives up the login.
 constexpr std::array<uint32_t, 4> kFailedInitStatuses = {3, 4, 5, 6};
 
@@ -83,6 +88,12 @@ class Login {
   private:
     bool Handshake(const char* when);
     bool Closed(const char* during);
+    // True (and the connection cut) when --drop-at names this step.
+    bool DropBefore(LoginDrop step, const char* where);
+    // True when --drop-at names this step: the first half of `bytes` is sent and the
+    // connection cut.
+    bool SendHalfAndDrop(LoginDrop step, const char* where, const uint8_t* bytes, size_t size);
+    void SendGarbage();
     // Sends the first answer; true when the login goes on.
     bool AnswerFirstBlock(const InfoBlock& received);
     // Settles the session: the one the client picks from the list, or the one it joins.
@@ -114,8 +125,39 @@ bool Login::Closed(const char* during) {
     return false;
 }
 
+bool Login::DropBefore(LoginDrop step, const char* where) {
+    if (m_options.dropAt != step) return false;
+    m_log.Write(std::string("login drop ") + where);
+    ::shutdown(m_socket, SHUT_RDWR);
+    return true;
+}
+
+bool Login::SendHalfAndDrop(LoginDrop step, const char* where, const uint8_t* bytes, size_t size) {
+    if (m_options.dropAt != step) return false;
+    (void)m_stream.zRPshWrite(m_socket, bytes, static_cast<int>(size / 2));
+    return DropBefore(step, where);
+}
+
+void Login::SendGarbage() {
+    const std::array<uint8_t, kGarbageSize> garbage = [] {
+        std::array<uint8_t, kGarbageSize> bytes{};
+        bytes.fill(kGarbageByte);
+        return bytes;
+    }();
+    const ssize_t sent = ::send(m_socket, garbage.data(), garbage.size(), MSG_NOSIGNAL);
+    m_log.Write("tls garbage sent bytes=" + std::to_string(sent < 0 ? 0 : sent));
+    // Closing now could reset the connection before the client has read the garbage.
+    uint8_t dropped[4096];
+    while (::recv(m_socket, dropped, sizeof dropped, 0) > 0) {
+    }
+}
+
 LoginOutcome Login::Run() {
     if (!Handshake("login")) return m_outcome;
+    if (m_options.tlsGarbage && m_stream.UsesTls()) {
+        SendGarbage();
+        return m_outcome;
+    }
     InfoBlock received;
     if (InfoGetFromSocket(m_stream, m_socket, received, m_options.serverCode) < 0) {
         Closed("login");
@@ -128,10 +170,11 @@ LoginOutcome Login::Run() {
                 " visual=" + std::to_string(asked.visualClass) + " flag=" + Flag(received.ServerVariantFlag()) +
                 " version=" + std::to_string(received.Version()));
     m_request = GrantedGeometry(m_options, asked.width, asked.height, asked.depth, asked.visualClass);
-    if (!AnswerFirstBlock(received)) return m_outcome;
+    if (DropBefore(LoginDrop::Answer, "before=answer") || !AnswerFirstBlock(received)) return m_outcome;
 
     int32_t finalStatus = m_options.finalStatus;
     if (!ChooseSession(received, finalStatus)) return m_outcome;
+    if (DropBefore(LoginDrop::FinalBlock, "before=final-block")) return m_outcome;
 
     const InfoAnswer final = Answer(m_options, finalStatus, m_outcome.session.geometry, kChosenSessionField);
     m_log.Write("final status=" + std::to_string(finalStatus) + " session=" + std::to_string(m_outcome.session.id) +
@@ -194,9 +237,13 @@ bool Login::ChooseSession(const InfoBlock& received, int32_t& finalStatus) {
         return true;
     }
 
+    if (DropBefore(LoginDrop::SessionList, "before=session-list")) return false;
     const auto& listed = m_state.sessions.Disconnected();
     const std::vector<uint8_t> list = SessionListBytes(listed, static_cast<size_t>(m_options.entrySize));
     m_log.Write("sessions count=" + std::to_string(listed.size()) + " entry-size=" + std::to_string(m_options.entrySize));
+    if (SendHalfAndDrop(LoginDrop::SessionListHalf, "inside=session-list", list.data(), list.size())) {
+        return false;
+    }
     if (m_stream.zRPshWrite(m_socket, list.data(), static_cast<int>(list.size())) != static_cast<int>(list.size())) {
         return Closed("session list");
     }
@@ -232,6 +279,7 @@ bool Login::InitExchange() {
                 " bandwidth=" + std::to_string(LoadField<uint16_t>(init, InitRecordLayout::kBandwidthClass)) +
                 " banner=" + QuotedText(std::string_view(banner, strnlen(banner, InitRecordLayout::kBannerSize))));
 
+    if (DropBefore(LoginDrop::InitReply, "before=init-reply")) return false;
     const uint32_t status = static_cast<uint32_t>(m_options.initStatus);
     const bool failed = std::find(kFailedInitStatuses.begin(), kFailedInitStatuses.end(), status) !=
                         kFailedInitStatuses.end();
@@ -253,6 +301,12 @@ bool Login::InitExchange() {
     std::memcpy(reply + InitRecordLayout::kBanner, kBanner, sizeof kBanner);
     m_log.Write("init-reply status=" + std::to_string(status) + " session=" + std::to_string(m_outcome.session.id) +
                 " " + Dimensions(g));
+    if (m_options.dropAt == LoginDrop::InitReplyHalf) {
+        uint8_t frame[kInitFrameSize];
+        MakeInitFrame(frame, reply, 0);
+        (void)SendHalfAndDrop(LoginDrop::InitReplyHalf, "inside=init-reply", frame, sizeof frame);
+        return false;
+    }
     if (SendInitReply(m_stream, m_socket, reply) != static_cast<int>(kInitFrameSize)) return Closed("init exchange");
     return !failed;
 }

@@ -81,6 +81,26 @@ std::string ApplyEnvelope(ServerOptions& o, const std::string& value) {
     return {};
 }
 
+std::string ApplyDropAt(ServerOptions& o, const std::string& value) {
+    if (value == "answer") {
+        o.dropAt = LoginDrop::Answer;
+    } else if (value == "session-list") {
+        o.dropAt = LoginDrop::SessionList;
+    } else if (value == "session-list-half") {
+        o.dropAt = LoginDrop::SessionListHalf;
+    } else if (value == "final-block") {
+        o.dropAt = LoginDrop::FinalBlock;
+    } else if (value == "init-reply") {
+        o.dropAt = LoginDrop::InitReply;
+    } else if (value == "init-reply-half") {
+        o.dropAt = LoginDrop::InitReplyHalf;
+    } else {
+        return "--drop-at takes answer, session-list, session-list-half, final-block, init-reply or "
+               "init-reply-half";
+    }
+    return {};
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -101,6 +121,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         Flag("--redirect-once", &ServerOptions::redirectOnce),
         Number("--login-status", 0, kStatusMax, &ServerOptions::loginStatus),
         Flag("--bad-magic", &ServerOptions::badMagic),
+        {"--drop-at", true, ApplyDropAt},
+        Flag("--tls-garbage", &ServerOptions::tlsGarbage),
         Number("--final-status", 0, kStatusMax, &ServerOptions::finalStatus),
         Number("--init-status", 0, kStatusMax, &ServerOptions::initStatus),
         Number("--session-count", 0, kMaxAnnouncedSessions, &ServerOptions::sessionCount),
@@ -192,6 +214,13 @@ Login
   --login-status N       answer every first block with status N (not 0) whatever the
                          credentials; without it a wrong password gets status 1.
   --bad-magic            answer the first block with a block magic other than 143.
+  --drop-at STEP         close every connection, unanswered, where the login would send
+                         STEP: answer (the answer to the first block), session-list,
+                         final-block or init-reply (after the client's init message);
+                         session-list-half and init-reply-half send the first half of
+                         it before closing.
+  --tls-garbage          with --tls, send bytes that are no TLS record right after the
+                         login's handshake, then only read until the client closes.
   --session-count N      announce N disconnected sessions (0 to 60; the client refuses
                          more than 50), ids 11, 12, ...; sessions whose client goes away
                          without ending them are listed as well.
@@ -255,6 +284,8 @@ Session
                            window-map ID, window-unmap ID, window-destroy ID
                                               seamless window requests
                            update X Y W H     an image update of that part of the screen
+                           half-frame         a frame header announcing 4096 bytes and
+                                              the first 2048 of them, nothing more
 
 Output
   --log FILE             event log, one line per event (default: standard error):
@@ -272,6 +303,8 @@ Output
                            frame sent n=N desktop=F rects=R bytes=B
                            colour-table sent
                            action NAME ...
+                           login drop before=STEP|inside=STEP   (--drop-at)
+                           tls garbage sent bytes=N        (--tls-garbage)
                            key code=C flags=F kind=press|release
                            pointer x=X y=Y screen-x=X screen-y=Y button=B action=A
                            sctl code=C arg=A arg2=B

@@ -22,6 +22,9 @@ struct UserAccount {
     friend bool operator==(const UserAccount&, const UserAccount&) = default;
 };
 
+// A login step before which, or half-way through which, the connection is closed.
+enum class LoginDrop { None, Answer, SessionList, SessionListHalf, FinalBlock, InitReply, InitReplyHalf };
+
 struct ServerOptions {
     int port = kDefaultPort;  // 0: the system picks one
     bool tls = false;
@@ -34,6 +37,8 @@ struct ServerOptions {
     bool redirectOnce = false;
     int32_t loginStatus = 0;  // not 0: every first block answers with it
     bool badMagic = false;
+    LoginDrop dropAt = LoginDrop::None;
+    bool tlsGarbage = false;  // bytes that are no TLS record right after the login's handshake
     int32_t finalStatus = 0;
     int32_t initStatus = 0;
     int sessionCount = 0;

@@ -56,6 +56,7 @@ constexpr ActionName kActions[] = {
     {"window-unmap", ScenarioAction::WindowUnmap},
     {"window-destroy", ScenarioAction::WindowDestroy},
     {"update", ScenarioAction::Update},
+    {"half-frame", ScenarioAction::HalfFrame},
 };
 
 bool TakesRestOfLine(ScenarioAction action) {

@@ -9,8 +9,9 @@
 // that frame-buffer place), window-create ID X Y W H [LINKED [TITLE]], window-move ID X Y W H,
 // window-map ID, window-unmap ID, window-destroy ID (seamless window requests; X and Y may be
 // negative, TITLE is one word), update X Y W H (an image update of that part of the screen),
-// drop (close the connection),
-// bad-frame-size-12 (a frame header announcing 12 bytes), bell, corrupt-compext (a COMPEXT
+// drop (close the connection), half-frame (a frame header announcing 4096 bytes and only the
+// first half of them: with a drop after it the connection ends inside a frame, without one
+// the client waits for the rest), bad-frame-size-12 (a frame header announcing 12 bytes), bell, corrupt-compext (a COMPEXT
 // frame that does not inflate), colour-table, stop-updates (no further moving updates),
 // clipboard-text TEXT (the session's clipboard becomes TEXT, the rest of the line with the
 // escapes \n \r \t \\ and \xHH, and is sent to the client), clipboard-set TEXT (the same,
@@ -52,6 +53,7 @@ enum class ScenarioAction {
     WindowUnmap,
     WindowDestroy,
     Update,
+    HalfFrame,
 };
 
 struct ScenarioStep {

@@ -31,6 +31,10 @@ constexpr uint32_t kExitCode = 5002;
 constexpr size_t kCorruptBodySize = 48;
 constexpr uint8_t kCorruptByte = 0xA5;
 constexpr uint32_t kTooSmallFrame = 12;
+// A frame the client must wait for: well below every buffer limit, so that only its missing
+// second half can stop the reader.
+constexpr uint32_t kHalfFrameBody = 4096;
+constexpr uint8_t kHalfFrameByte = 0x5A;
 
 class Session {
   public:
@@ -212,6 +216,14 @@ void Session::Perform(const ScenarioStep& step) {
             MakeFrameHeader(header, kTooSmallFrame, kEnvelopePlain, 0);
             FrameHeaderToWire(header);
             (void)Write(header, sizeof header);  // a failure has marked the session closed
+            break;
+        }
+        case ScenarioAction::HalfFrame: {
+            std::vector<uint8_t> bytes(kFrameHeaderSize + kHalfFrameBody / 2, kHalfFrameByte);
+            // The frame's size counts its header.
+            MakeFrameHeader(bytes.data(), kFrameHeaderSize + kHalfFrameBody, kEnvelopePlain, 0);
+            FrameHeaderToWire(bytes.data());
+            (void)Write(bytes.data(), bytes.size());
             break;
         }
         case ScenarioAction::Bell:
