@@ -48,6 +48,7 @@ struct ServerOptions {
     int frames = 0;  // moving updates after the full screen; 0: until the session ends
     bool still = false;  // --static
     bool seamless = false;  // announce the desktop's windows as seamless windows
+    std::string x11Display;  // not empty: serve this X display instead of the generated desktop
     uint32_t seed = 1;
     std::string scenarioPath;
     std::vector<ScenarioStep> scenario;  // filled by the caller from scenarioPath

@@ -1,0 +1,28 @@
+// A real X11 display served instead of the generated desktop: its screen (what the session
+// sends) and its input (where the client's keys and pointer go), each with its own X
+// connection so that the serving thread and the session's reader never share one.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "tools/testserver/x11_input.h"
+#include "tools/testserver/x11_screen.h"
+
+namespace corvane::testserver {
+
+struct X11Desktop {
+    std::unique_ptr<X11Screen> screen;  // used by the thread that serves the session
+    std::unique_ptr<X11Input> input;    // used by the session's reader thread
+};
+
+// Opens both on `display`. Empty pointers with the reason in `error` on failure.
+[[nodiscard]] inline X11Desktop OpenX11Desktop(const std::string& display, std::string& error) {
+    X11Desktop desktop;
+    desktop.screen = X11Screen::Open(display, error);
+    if (desktop.screen) desktop.input = X11Input::Open(display, error);
+    if (!desktop.input) desktop.screen.reset();
+    return desktop;
+}
+
+}  // namespace corvane::testserver
