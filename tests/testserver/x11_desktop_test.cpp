@@ -18,6 +18,7 @@
 #include "session/child_process.h"
 #include "tools/testserver/desktop.h"
 #include "tools/testserver/server_keymap.h"
+#include "tools/testserver/x11_clipboard.h"
 #include "tools/testserver/x11_input.h"
 #include "tools/testserver/x11_screen.h"
 
@@ -210,6 +211,17 @@ TEST(X11InputTest, KeyPressBringsModifiersAndLocksInLineWithItsFlags) {
     EXPECT_TRUE(Eventually([&] { return (display.Pointer().mask & XCB_MOD_MASK_LOCK) == 0; }));
     input->ReleaseAll();
     EXPECT_TRUE(Eventually([&] { return !display.KeyDown(kQ); }));
+
+    // The lock keys: the press's flags are the state after it, whatever it was before.
+    constexpr uint8_t kCapsLock = 58;
+    constexpr uint8_t kNumLock = 101;
+    for (const uint32_t flags : {kFlagCapsLock, kFlagCapsLock, 0u}) {
+        ASSERT_TRUE(input->Key(kCapsLock, flags, true));
+        ASSERT_TRUE(input->Key(kCapsLock, flags, false));
+        EXPECT_TRUE(Eventually([&] { return ((display.Pointer().mask & XCB_MOD_MASK_LOCK) != 0) == (flags != 0); }));
+    }
+    ASSERT_TRUE(input->Key(kNumLock, kFlagNumLock, true));
+    EXPECT_TRUE(Eventually([&] { return (display.Pointer().mask & XCB_MOD_MASK_2) != 0; }));
 }
 
 TEST(X11InputTest, PointerRecordsMoveAndClickInsideTheScreen) {
@@ -231,6 +243,31 @@ TEST(X11InputTest, PointerRecordsMoveAndClickInsideTheScreen) {
     EXPECT_FALSE(input->Pointer(0, 0, 6, 1));
     EXPECT_FALSE(input->Pointer(0, 0, 1, 3));
     EXPECT_FALSE(input->Pointer(0, 0, 2, 0));
+}
+
+// What a program on the display copies is what Read gets; what Own sets is what a program
+// pastes, until another program takes the selection.
+TEST(X11ClipboardTest, TextGoesBothWaysThroughTheClipboardSelection) {
+    Xvfb display;
+    ASSERT_TRUE(display.Start({}));
+    std::string error;
+    std::unique_ptr<X11Clipboard> clipboard = X11Clipboard::Open(display.Name(), error);
+    ASSERT_TRUE(clipboard) << error;
+    EXPECT_EQ(clipboard->Read(), "");  // nobody owns it
+
+    clipboard->Own("from the client\nline 2");
+    ChildProcess paste;
+    ASSERT_TRUE(paste.Start({"/usr/bin/xclip", "-display", display.Name(), "-selection", "clipboard", "-o"}, {},
+                            "/dev/null"));
+    EXPECT_EQ(paste.ReadLine(std::chrono::seconds(5)), "from the client");
+
+    // xclip stays as the owner until another program takes the selection.
+    ChildProcess copy;
+    ASSERT_TRUE(copy.Start({"/bin/sh", "-c",
+                            "printf 'copied on the display' | /usr/bin/xclip -display " + display.Name() +
+                                " -selection clipboard -i"},
+                           {}, "/dev/null"));
+    EXPECT_TRUE(Eventually([&] { return clipboard->Read() == "copied on the display"; }));
 }
 
 }  // namespace

@@ -131,6 +131,7 @@ void Session::ReadClient() {
                 std::lock_guard lock(m_clipboardMutex);
                 m_clipboard = event.text;
             }
+            if (event.clipboardText && m_x11 != nullptr) m_x11->clipboard->Own(event.text);
             if (event.clipboardRequest) {
                 m_clipboardAsked = true;
                 m_control.Notify();
@@ -360,7 +361,9 @@ void Session::SendClipboard(std::string_view text) {
 
 void Session::AnswerClipboardRequest() {
     std::string text;
-    {
+    if (m_x11 != nullptr) {
+        text = m_x11->clipboard->Read();
+    } else {
         std::lock_guard lock(m_clipboardMutex);
         text = m_clipboard;
     }

@@ -9,7 +9,8 @@
 // With an X11 display (`x11` not null) the session shows it instead of the generated desktop:
 // the full screen first, then every frame interval the tiles that changed on it (a write
 // blocked by a slow client delays the next look, so changes pile up into one update rather
-// than queue); the client's keys and pointer are played into it.
+// than queue); the client's keys and pointer are played into it, its clipboard text becomes
+// the display's CLIPBOARD selection and its clipboard requests are answered from that.
 #pragma once
 
 #include <vector>

@@ -1,11 +1,13 @@
 // A real X11 display served instead of the generated desktop: its screen (what the session
 // sends) and its input (where the client's keys and pointer go), each with its own X
-// connection so that the serving thread and the session's reader never share one.
+// connection so that the serving thread and the session's reader never share one, and its
+// CLIPBOARD selection.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "tools/testserver/x11_clipboard.h"
 #include "tools/testserver/x11_input.h"
 #include "tools/testserver/x11_screen.h"
 
@@ -14,6 +16,7 @@ namespace corvane::testserver {
 struct X11Desktop {
     std::unique_ptr<X11Screen> screen;  // used by the thread that serves the session
     std::unique_ptr<X11Input> input;    // used by the session's reader thread
+    std::unique_ptr<X11Clipboard> clipboard;  // any thread
 };
 
 // Opens both on `display`. Empty pointers with the reason in `error` on failure.
@@ -21,7 +24,11 @@ struct X11Desktop {
     X11Desktop desktop;
     desktop.screen = X11Screen::Open(display, error);
     if (desktop.screen) desktop.input = X11Input::Open(display, error);
-    if (!desktop.input) desktop.screen.reset();
+    if (desktop.input) desktop.clipboard = X11Clipboard::Open(display, error);
+    if (!desktop.clipboard) {
+        desktop.screen.reset();
+        desktop.input.reset();
+    }
     return desktop;
 }
 

@@ -1,6 +1,10 @@
 #include "tools/testserver/x11_input.h"
 
 #include <xcb/xcb.h>
+// The keyboard extension's header names a field `explicit`, a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 #include <xcb/xtest.h>
 
 #include <algorithm>
@@ -61,6 +65,13 @@ std::unique_ptr<X11Input> X11Input::Open(const std::string& display, std::string
         error = "the X display has no XTEST extension";
         return nullptr;
     }
+    std::unique_ptr<xcb_xkb_use_extension_reply_t, decltype(&std::free)> xkb(
+        xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr),
+        &std::free);
+    if (!xkb || !xkb->supported) {
+        error = "the X display has no keyboard extension (XKB)";
+        return nullptr;
+    }
     if (!input->LoadKeymap(error)) return nullptr;
     return input;
 }
@@ -86,6 +97,12 @@ bool X11Input::LoadKeymap(std::string& error) {
         }
         m_mapped.insert(key.code);
     }
+    // The modifier map first: the display's keyboard extension derives what a modifier key
+    // does from the modifier map at the time the key's keysyms change.
+    if (!LoadModifiers()) {
+        error = "the X display refused the modifier map";
+        return false;
+    }
     xcb_generic_error_t* failed = xcb_request_check(
         c, xcb_change_keyboard_mapping_checked(c, static_cast<uint8_t>(count), static_cast<xcb_keycode_t>(first),
                                                kLevels, keysyms.data()));
@@ -94,27 +111,27 @@ bool X11Input::LoadKeymap(std::string& error) {
         error = "the X display refused the keymap";
         return false;
     }
-    const ServerModifiers modifiers = ServerModifierMap();
-    std::unique_ptr<xcb_set_modifier_mapping_reply_t, decltype(&std::free)> reply(
-        xcb_set_modifier_mapping_reply(
-            c, xcb_set_modifier_mapping(c, static_cast<uint8_t>(modifiers.keysPerModifier), modifiers.codes.data()),
-            nullptr),
-        &std::free);
-    if (!reply || reply->status != XCB_MAPPING_STATUS_SUCCESS) {
+    if (!LoadModifiers()) {
         error = "the X display refused the modifier map";
         return false;
     }
     return true;
 }
 
-void X11Input::Fake(uint8_t type, uint8_t detail, int16_t x, int16_t y) {
-    xcb_test_fake_input(m_connection, type, detail, XCB_CURRENT_TIME, m_root, x, y, 0);
+bool X11Input::LoadModifiers() {
+    const ServerModifiers modifiers = ServerModifierMap();
+    std::unique_ptr<xcb_set_modifier_mapping_reply_t, decltype(&std::free)> reply(
+        xcb_set_modifier_mapping_reply(m_connection,
+                                       xcb_set_modifier_mapping(m_connection,
+                                                                static_cast<uint8_t>(modifiers.keysPerModifier),
+                                                                modifiers.codes.data()),
+                                       nullptr),
+        &std::free);
+    return reply && reply->status == XCB_MAPPING_STATUS_SUCCESS;
 }
 
-bool X11Input::LockOn(uint16_t mask) {
-    std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> reply(
-        xcb_query_pointer_reply(m_connection, xcb_query_pointer(m_connection, m_root), nullptr), &std::free);
-    return reply && (reply->mask & mask) != 0;
+void X11Input::Fake(uint8_t type, uint8_t detail, int16_t x, int16_t y) {
+    xcb_test_fake_input(m_connection, type, detail, XCB_CURRENT_TIME, m_root, x, y, 0);
 }
 
 void X11Input::MatchModifiers(uint32_t flags) {
@@ -137,34 +154,31 @@ void X11Input::MatchModifiers(uint32_t flags) {
     }
 }
 
-void X11Input::MatchLocks(uint32_t code, uint32_t flags) {
-    const ServerModifiers map = ServerModifierMap();
-    const std::pair<int, uint32_t> locks[] = {{kLockRow, kFlagCapsLock}, {kNumLockRow, kFlagNumLock}};
-    for (const auto& [row, flag] : locks) {
-        const std::vector<uint8_t> codes = Row(map, row);
-        if (codes.empty()) continue;
-        const uint8_t lockKey = codes.front();
-        const bool want = (flags & flag) != 0;
-        xcb_flush(m_connection);
-        const bool on = LockOn(row == kLockRow ? uint16_t{XCB_MOD_MASK_LOCK} : kNumLockMask);
-        // For the lock key itself the flag is the state after this press, which the press
-        // will toggle into only from the other state.
-        const bool mismatch = code == lockKey ? want == on : want != on;
-        if (mismatch) {
-            Fake(XCB_KEY_PRESS, lockKey);
-            Fake(XCB_KEY_RELEASE, lockKey);
-        }
-    }
+void X11Input::MatchLocks(uint32_t flags) {
+    // Set outright rather than by tapping the lock keys: a lock key given its keysym through
+    // the core keymap does not reliably toggle under the keyboard extension.
+    uint8_t locks = 0;
+    if ((flags & kFlagCapsLock) != 0) locks |= XCB_MOD_MASK_LOCK;
+    if ((flags & kFlagNumLock) != 0) locks |= kNumLockMask;
+    xcb_xkb_latch_lock_state(m_connection, XCB_XKB_ID_USE_CORE_KBD, XCB_MOD_MASK_LOCK | kNumLockMask, locks, 0, 0, 0,
+                             0, 0);
 }
 
 bool X11Input::Key(uint32_t code, uint32_t flags, bool press) {
     if (code > 255 || !m_mapped.contains(static_cast<uint8_t>(code))) return false;
     const auto key = static_cast<uint8_t>(code);
-    if (press) {
-        const ServerModifiers map = ServerModifierMap();
+    const ServerModifiers map = ServerModifierMap();
+    const std::vector<uint8_t> lockKeys[] = {Row(map, kLockRow), Row(map, kNumLockRow)};
+    const bool lockKey = std::any_of(std::begin(lockKeys), std::end(lockKeys), [key](const std::vector<uint8_t>& row) {
+        return std::find(row.begin(), row.end(), key) != row.end();
+    });
+    if (lockKey) {
+        // The press's flags are the locks' state after it: that state is the whole effect.
+        if (press) MatchLocks(flags);
+    } else if (press) {
         const bool modifier = std::find(map.codes.begin(), map.codes.end(), key) != map.codes.end();
         if (!modifier) MatchModifiers(flags);
-        MatchLocks(key, flags);
+        MatchLocks(flags);
         Fake(XCB_KEY_PRESS, key);
         m_keysDown.insert(key);
     } else {

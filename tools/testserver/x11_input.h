@@ -1,7 +1,8 @@
 // The client's keys and pointer played into a real X11 display through XTEST. Opening loads
 // the server's keymap (server_keymap.h) into the display, so a key record's key code is the
 // same key there; a key press brings the display's Shift, Control, Alt, Caps Lock and Num
-// Lock in line with the record's flags first.
+// Lock in line with the record's flags first. Caps Lock and Num Lock keys set the locks to
+// what their press's flags say rather than being played as keys.
 //
 // One thread uses an X11Input (the session's reader); it has its own X connection.
 #pragma once
@@ -43,10 +44,10 @@ class X11Input {
   private:
     X11Input() = default;
     bool LoadKeymap(std::string& error);
+    bool LoadModifiers();
     void Fake(uint8_t type, uint8_t detail, int16_t x = 0, int16_t y = 0);
     void MatchModifiers(uint32_t flags);
-    void MatchLocks(uint32_t code, uint32_t flags);
-    [[nodiscard]] bool LockOn(uint16_t mask);
+    void MatchLocks(uint32_t flags);
 
     xcb_connection_t* m_connection = nullptr;
     uint32_t m_root = 0;
