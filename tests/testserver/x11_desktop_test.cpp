@@ -37,6 +37,7 @@ TEST(ServerKeymapTest, KeysGiveTheirSymbolsInLevelOrder) {
         {77, {'m', 'M'}},       {78, {'n', 'N'}},       {68, {';', ':'}},       {69, {'\'', '"'}},
         {81, {'/', '?'}},       {57, {'\\', '|'}},      {86, {' '}},            {70, {0xFF0D}},
         {105, {0xFF95, 0xFFB7}}, {116, {0xFF9F, 0xFFAE}}, {110, {0xFFB5}},       {71, {0xFFE1}},
+        {42, {'=', '+'}},       {41, {'-', '_'}},
     };
     for (const auto& [code, keysyms] : expected) EXPECT_EQ(keys[code], keysyms) << "key code " << int(code);
 }

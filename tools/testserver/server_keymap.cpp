@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
+#include <string_view>
 
 #include "input/key_tables.h"
 
@@ -25,17 +25,15 @@ bool IsLetter(uint32_t k) { return (k >= 'A' && k <= 'Z') || (k >= 'a' && k <= '
 bool IsKeypad(uint32_t k) { return k >= kFirstKeypad && k <= kLastKeypad; }
 bool IsKeypadDigit(uint32_t k) { return k >= 0xFFAE && k <= 0xFFB9; }
 
-// The keysyms a US keyboard gives without Shift: those the virtual-key table names.
-std::set<uint32_t> UnshiftedKeysyms() {
-    std::set<uint32_t> keysyms;
-    for (int vk = 0; vk < 256; ++vk) {
-        if (const std::optional<uint32_t> k = KeysymForVirtualKey(static_cast<uint8_t>(vk))) keysyms.insert(*k);
-    }
-    return keysyms;
+// What the keys of the main block give with Shift on a US keyboard. The client's virtual-key
+// table cannot tell: it names its '=' key by the '+' it gives with Shift.
+bool IsShiftedSymbol(uint32_t k) {
+    constexpr std::string_view kShifted = "~!@#$%^&*()_+{}|:\"<>?";
+    return k < 0x80 && kShifted.find(static_cast<char>(k)) != std::string_view::npos;
 }
 
 // Level order of two keysyms on one key.
-std::vector<uint32_t> Levels(std::vector<uint32_t> keysyms, const std::set<uint32_t>& unshifted) {
+std::vector<uint32_t> Levels(std::vector<uint32_t> keysyms) {
     if (keysyms.size() != 2) return keysyms;
     uint32_t first = keysyms[0];
     uint32_t second = keysyms[1];
@@ -43,7 +41,7 @@ std::vector<uint32_t> Levels(std::vector<uint32_t> keysyms, const std::set<uint3
         if (first < second) std::swap(first, second);  // lower case (the larger code) first
     } else if (IsKeypad(first) && IsKeypad(second)) {
         if (IsKeypadDigit(first)) std::swap(first, second);
-    } else if (!unshifted.contains(first)) {
+    } else if (IsShiftedSymbol(first)) {
         std::swap(first, second);
     }
     return {first, second};
@@ -62,9 +60,8 @@ std::vector<ServerKey> ServerKeymap() {
     for (uint32_t k = kFirstLatin; k <= kLastLatin; ++k) add(k);
     for (uint32_t k = kFirstKeyboard; k <= kLastKeyboard; ++k) add(k);
 
-    const std::set<uint32_t> unshifted = UnshiftedKeysyms();
     std::vector<ServerKey> keys;
-    for (auto& [code, keysyms] : byCode) keys.push_back({code, Levels(std::move(keysyms), unshifted)});
+    for (auto& [code, keysyms] : byCode) keys.push_back({code, Levels(std::move(keysyms))});
     return keys;
 }
 
