@@ -82,7 +82,7 @@ private slots:
         TempDir dir;
         const std::string out = dir.file("OUT");
         ChildProcess xterm;
-        QVERIFY(xterm.Start({"/usr/bin/xterm", "-display", serverDisplay.Name(), "-geometry", "60x10+0+0", "-title",
+        QVERIFY(xterm.Start({"/usr/bin/xterm", "-display", serverDisplay.Name(), "-geometry", "100x28+0+0", "-title",
                              "typed-line", "-e", "sh", "-c", "read line; printf '%s' \"$line\" > '" + out + "'"},
                             {}, dir.file("xterm.stderr")));
         QTRY_VERIFY_WITH_TIMEOUT(serverDisplay.WindowNamed("typed-line").has_value(), Millis(kPatience));
@@ -122,6 +122,8 @@ private slots:
         // Upper case, digits and punctuation, shifted and not; no backslash, which `read`
         // would take as an escape.
         const std::string line = "Hello, World 42! (A+B=C) ~/x_y?; \"q\" [1] {2} <3> @#$%^&*|'`";
+        // No window manager on the server's display: keys go to the window under its pointer,
+        // and the xterm covers the middle of the screen.
         RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(window->x + window->width / 2),
                  std::to_string(window->y + window->height / 2)});
         RunTool({"/usr/bin/xdotool", "type", "--delay", "40", line});
