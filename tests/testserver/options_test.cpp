@@ -12,7 +12,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
                                             "bob:x", "--geometry", "800x600", "--envelope", "compaes",
                                             "--session-count", "51", "--entry-size", "380", "--static",
                                             "--login-status", "9", "--seed", "4294967295", "--compform", "9",
-                                            "--silent-after", "2"});
+                                            "--silent-after", "2", "--key-codes", "table"});
     ASSERT_EQ(c.error, "");
     const ServerOptions& o = c.options;
     EXPECT_EQ(o.port, 0);
@@ -26,6 +26,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
     EXPECT_EQ(o.seed, 4294967295u);
     EXPECT_EQ(o.compform, 9u);
     EXPECT_EQ(o.silentAfter, 2);
+    EXPECT_EQ(o.keyCodes, KeyCodes::KeysymTable);
 }
 
 TEST(OptionsTest, DefaultsServeTheDemo) {
@@ -38,6 +39,7 @@ TEST(OptionsTest, DefaultsServeTheDemo) {
     EXPECT_EQ(c.options.serverVersion, 950);
     EXPECT_EQ(c.options.compform, 4u);
     EXPECT_GT(c.options.exitAfterSeconds, 0);
+    EXPECT_EQ(c.options.keyCodes, KeyCodes::BuiltinMap);  // what the demo's client sends
 }
 
 TEST(OptionsTest, RefusesBadArguments) {
@@ -47,7 +49,7 @@ TEST(OptionsTest, RefusesBadArguments) {
         {"--geometry", "800"},   {"--frames", "-1"},  {"--entry-size", "0"},     {"--frame-interval", "0"},
         {"--compform", "0"},     {"--compform", "13"},    {"--compform", "100"},     {"--compform", "202"},
         {"--compform", "6", "--envelope", "compext"}, {"--envelope", "compext", "--compform", "9"},
-        {"--silent-after", "-1"},
+        {"--silent-after", "-1"}, {"--key-codes", "evdev"},
     };
     for (const auto& arguments : bad) {
         EXPECT_NE(ParseCommandLine(arguments).error, "") << arguments[0];

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "input/builtin_key_maps.h"
 #include "input/key_tables.h"
 #include "session/child_process.h"
 #include "tools/testserver/desktop.h"
@@ -54,11 +55,52 @@ TEST(ServerKeymapTest, EveryKeysymMapsBackToItsKeyCode) {
     EXPECT_GT(keysyms, 150u);
 }
 
-TEST(ServerKeymapTest, ModifiersAreTheTablesModifierKeys) {
-    const ServerModifiers map = ServerModifierMap();
-    ASSERT_EQ(map.keysPerModifier, 2);
-    const std::vector<uint8_t> expected = {71, 82, 58, 0, 83, 90, 85, 87, 101, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(map.codes, expected);
+// The built-in map's codes give the same keys: the main block at scan code + 8, the
+// navigation and right-hand keys at the map's own codes, the keypad with both levels.
+TEST(ServerKeymapTest, BuiltinMapCodesGiveTheKeysOfTheirScanCodes) {
+    std::map<uint8_t, std::vector<uint32_t>> keys;
+    for (const ServerKey& key : ServerKeymap(KeyCodes::BuiltinMap)) keys[key.code] = key.keysyms;
+    const std::map<uint8_t, std::vector<uint32_t>> expected = {
+        {9, {0xFF1B}},   {10, {'1', '!'}},  {38, {'a', 'A'}},  {58, {'m', 'M'}},  {49, {'`', '~'}},
+        {36, {0xFF0D}},  {50, {0xFFE1}},    {62, {0xFFE2}},    {66, {0xFFE5}},    {113, {0xFFEA}},
+        {109, {0xFFE4}}, {97, {0xFF50}},    {98, {0xFF52}},    {107, {0xFFFF}},   {79, {0xFF95, 0xFFB7}},
+        {112, {0xFFAF}}, {95, {0xFFC8}},    {119, {0xFF1B}},   {21, {'=', '+'}},
+    };
+    for (const auto& [code, keysyms] : expected) EXPECT_EQ(keys[code], keysyms) << "key code " << int(code);
+}
+
+// No key of either built-in map goes unanswered: every code they send has keysyms, but for
+// 94, shared by the <> key and Menu, for neither of which the client's keysym table has a keysym.
+TEST(ServerKeymapTest, EveryCodeOfTheBuiltinMapsIsAKey) {
+    std::map<uint8_t, std::vector<uint32_t>> keys;
+    for (const ServerKey& key : ServerKeymap(KeyCodes::BuiltinMap)) keys[key.code] = key.keysyms;
+    for (const int number : {1, 2}) {
+        for (const BuiltinKeyRow& row : BuiltinKeyMap(number)) {
+            if (row.scanCode == kBuiltinKeyMapEnd) break;
+            if (row.keyCode == 0 || row.scanCode == 0) continue;  // never sent
+            if (row.keyCode == 94) {
+                EXPECT_TRUE(keys[94].empty()) << row.label;
+                continue;
+            }
+            EXPECT_FALSE(keys[static_cast<uint8_t>(row.keyCode)].empty()) << "map " << number << " " << row.label;
+        }
+    }
+}
+
+TEST(ServerKeymapTest, ModifiersAreTheModifierKeysOfEachSet) {
+    struct Case {
+        KeyCodes codes;
+        std::vector<uint8_t> expected;  // Shift, Lock, Control, Mod1, Mod2 to Mod5, two each
+    };
+    const Case cases[] = {
+        {KeyCodes::KeysymTable, {71, 82, 58, 0, 83, 90, 85, 87, 101, 0, 0, 0, 0, 0, 0, 0}},
+        {KeyCodes::BuiltinMap, {50, 62, 66, 0, 37, 109, 64, 113, 77, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        const ServerModifiers map = ServerModifierMap(c.codes);
+        ASSERT_EQ(map.keysPerModifier, 2);
+        EXPECT_EQ(map.codes, c.expected);
+    }
 }
 
 // An Xvfb of the test's own, with some extensions switched off.
@@ -164,39 +206,56 @@ INSTANTIATE_TEST_SUITE_P(Extensions, X11ScreenTest,
                                            std::vector<std::string>{"-extension", "DAMAGE"},
                                            std::vector<std::string>{"-extension", "MIT-SHM"}));
 
+// Loaded one after the other on one display: the second keymap leaves nothing of the first.
 TEST(X11InputTest, LoadsTheKeymapTheClientsKeyCodesMean) {
+    struct Case {
+        KeyCodes codes;
+        uint8_t unmapped;  // a code the set has no key for
+    };
+    const Case cases[] = {
+        {KeyCodes::KeysymTable, 84},  // between Control_L and Alt_L
+        {KeyCodes::BuiltinMap, 115},  // the Windows key, which the maps never send
+    };
     Xvfb display;
     ASSERT_TRUE(display.Start({}));
-    std::string error;
-    std::unique_ptr<X11Input> input = X11Input::Open(display.Name(), error);
-    ASSERT_TRUE(input) << error;
-    xcb_connection_t* c = display.Connection();
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> reply(
-        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, static_cast<uint8_t>(count)),
-                                       nullptr),
-        &std::free);
-    ASSERT_TRUE(reply);
-    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(reply.get());
-    const int per = reply->keysyms_per_keycode;
-    for (const ServerKey& key : ServerKeymap()) {
-        for (size_t level = 0; level < key.keysyms.size(); ++level) {
-            EXPECT_EQ(keysyms[(key.code - setup->min_keycode) * per + static_cast<int>(level)], key.keysyms[level])
-                << "key code " << int(key.code) << " level " << level;
+    for (const Case& c : cases) {
+        std::string error;
+        std::unique_ptr<X11Input> input = X11Input::Open(display.Name(), c.codes, error);
+        ASSERT_TRUE(input) << error;
+        xcb_connection_t* x = display.Connection();
+        const xcb_setup_t* setup = xcb_get_setup(x);
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> reply(
+            xcb_get_keyboard_mapping_reply(
+                x, xcb_get_keyboard_mapping(x, setup->min_keycode, static_cast<uint8_t>(count)), nullptr),
+            &std::free);
+        ASSERT_TRUE(reply);
+        const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(reply.get());
+        const int per = reply->keysyms_per_keycode;
+        std::vector<bool> mapped(256, false);
+        for (const ServerKey& key : ServerKeymap(c.codes)) {
+            mapped[key.code] = true;
+            for (size_t level = 0; level < key.keysyms.size(); ++level) {
+                EXPECT_EQ(keysyms[(key.code - setup->min_keycode) * per + static_cast<int>(level)], key.keysyms[level])
+                    << "key code " << int(key.code) << " level " << level;
+            }
         }
+        for (int code = setup->min_keycode; code <= setup->max_keycode; ++code) {
+            if (!mapped[code]) {
+                EXPECT_EQ(keysyms[(code - setup->min_keycode) * per], 0u) << "key code " << code;
+            }
+        }
+        EXPECT_FALSE(mapped[c.unmapped]);
+        EXPECT_FALSE(input->Key(c.unmapped, 0, true));
+        EXPECT_FALSE(input->Key(300, 0, true));
     }
-    // A code the table has no key for answers nothing (84 lies between Control_L and Alt_L).
-    EXPECT_EQ(keysyms[(84 - setup->min_keycode) * per], 0u);
-    EXPECT_FALSE(input->Key(84, 0, true));
-    EXPECT_FALSE(input->Key(300, 0, true));
 }
 
 TEST(X11InputTest, KeyPressBringsModifiersAndLocksInLineWithItsFlags) {
     Xvfb display;
     ASSERT_TRUE(display.Start({}));
     std::string error;
-    std::unique_ptr<X11Input> input = X11Input::Open(display.Name(), error);
+    std::unique_ptr<X11Input> input = X11Input::Open(display.Name(), KeyCodes::KeysymTable, error);
     ASSERT_TRUE(input) << error;
     constexpr uint8_t kQ = 45;
     constexpr uint8_t kShiftL = 71;
@@ -229,7 +288,7 @@ TEST(X11InputTest, PointerRecordsMoveAndClickInsideTheScreen) {
     Xvfb display;
     ASSERT_TRUE(display.Start({}));
     std::string error;
-    std::unique_ptr<X11Input> input = X11Input::Open(display.Name(), error);
+    std::unique_ptr<X11Input> input = X11Input::Open(display.Name(), KeyCodes::KeysymTable, error);
     ASSERT_TRUE(input) << error;
     ASSERT_TRUE(input->Pointer(100, 50, 0, 0));
     EXPECT_TRUE(Eventually([&] { return display.Pointer().root_x == 100 && display.Pointer().root_y == 50; }));

@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     corvane::testserver::X11Desktop x11;
     if (!options.x11Display.empty()) {
         std::string error;
-        x11 = corvane::testserver::OpenX11Desktop(options.x11Display, error);
+        x11 = corvane::testserver::OpenX11Desktop(options.x11Display, options.keyCodes, error);
         if (!x11.screen) {
             std::cerr << "corvane-testserver: --x11 " << options.x11Display << ": " << error << "\n";
             return kStartError;

@@ -119,6 +119,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
              o.x11Display = v;
              return {};
          }},
+        {"--key-codes", true, [](ServerOptions& o, const std::string& v) -> std::string {
+             if (v == "map") {
+                 o.keyCodes = KeyCodes::BuiltinMap;
+             } else if (v == "table") {
+                 o.keyCodes = KeyCodes::KeysymTable;
+             } else {
+                 return "--key-codes takes map or table";
+             }
+             return {};
+         }},
         Number("--seed", 0, UINT32_MAX, &ServerOptions::seed),
         {"--scenario", true, [](ServerOptions& o, const std::string& v) -> std::string {
              o.scenarioPath = v;
@@ -236,6 +246,11 @@ Session
                          every frame interval (at most), in the compform asked for
                          (1 to 12), and the client's keys and pointer are played into
                          it. The display's keymap is replaced by the server's keyboard.
+  --key-codes map|table  the key codes that keyboard takes: those of the client's
+                         built-in key maps 1 and 2 (map, the default: the client uses
+                         map 2 unless KeyMapNumber says otherwise) or those of its
+                         built-in translation's keysym table (table: a client with
+                         KeyMapNumber 0, or with key-map mode toggled off).
   --seamless             after the full screen, announce the desktop's windows as
                          seamless windows (ids 1, 2, ...; title "window-ID"; the
                          odd ids linked to id + 100, the even ones to nothing).

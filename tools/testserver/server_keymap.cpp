@@ -4,7 +4,9 @@
 #include <map>
 #include <string_view>
 
+#include "input/builtin_key_maps.h"
 #include "input/key_tables.h"
+#include "input/pc_keyboard.h"
 
 namespace corvane::testserver {
 
@@ -47,11 +49,7 @@ std::vector<uint32_t> Levels(std::vector<uint32_t> keysyms) {
     return {first, second};
 }
 
-uint8_t CodeOf(uint32_t keysym) { return static_cast<uint8_t>(ServerKeyCodeForKeysym(keysym)); }
-
-}  // namespace
-
-std::vector<ServerKey> ServerKeymap() {
+std::vector<ServerKey> KeysymTableKeymap() {
     std::map<uint8_t, std::vector<uint32_t>> byCode;
     auto add = [&byCode](uint32_t keysym) {
         const uint32_t code = ServerKeyCodeForKeysym(keysym);
@@ -65,15 +63,52 @@ std::vector<ServerKey> ServerKeymap() {
     return keys;
 }
 
-ServerModifiers ServerModifierMap() {
-    const std::vector<std::vector<uint8_t>> modifiers = {
-        {CodeOf(kShiftL), CodeOf(kShiftR)},      // Shift
-        {CodeOf(kCapsLock)},                     // Lock
-        {CodeOf(kControlL), CodeOf(kControlR)},  // Control
-        {CodeOf(kAltL), CodeOf(kAltR)},          // Mod1
-        {CodeOf(kNumLock)},                      // Mod2
-        {}, {}, {},                              // Mod3 to Mod5
+// A built-in map's key gives what the same key of the US keyboard gives in the keysym table:
+// its scan code names the key, the key its virtual key, that the keysym, and the keysym the
+// table's key with all its levels. Map 2 first, then what map 1 adds (its Esc code, which
+// map 2 leaves unused), so that a client with either map is understood.
+std::vector<ServerKey> BuiltinMapKeymap() {
+    std::map<uint8_t, std::vector<uint32_t>> table;
+    for (ServerKey& key : KeysymTableKeymap()) table[key.code] = std::move(key.keysyms);
+    std::map<uint8_t, std::vector<uint32_t>> byCode;
+    for (const int number : {2, 1}) {
+        for (const BuiltinKeyRow& row : BuiltinKeyMap(number)) {
+            if (row.scanCode == kBuiltinKeyMapEnd) break;
+            if (row.keyCode <= 0 || row.keyCode > 255 || row.scanCode <= 0 || row.scanCode > 255) continue;
+            const PcKey* key = PcKeyFromScanCode(static_cast<uint8_t>(row.scanCode), row.extended != 0);
+            if (key == nullptr) continue;
+            const std::optional<uint32_t> keysym = KeysymForVirtualKey(key->virtualKey);
+            if (!keysym) continue;
+            const auto found = table.find(static_cast<uint8_t>(ServerKeyCodeForKeysym(*keysym)));
+            if (found == table.end()) continue;
+            // Two keys that share a code (the map gives <> and Menu both 94): the first row's.
+            byCode.try_emplace(static_cast<uint8_t>(row.keyCode), found->second);
+        }
+    }
+    std::vector<ServerKey> keys;
+    for (auto& [code, keysyms] : byCode) keys.push_back({code, std::move(keysyms)});
+    return keys;
+}
+
+}  // namespace
+
+std::vector<ServerKey> ServerKeymap(KeyCodes codes) {
+    return codes == KeyCodes::BuiltinMap ? BuiltinMapKeymap() : KeysymTableKeymap();
+}
+
+ServerModifiers ServerModifierMap(KeyCodes codes) {
+    // Each modifier's keys: the codes whose first keysym is one of its keysyms.
+    const std::vector<std::vector<uint32_t>> keysyms = {
+        {kShiftL, kShiftR}, {kCapsLock}, {kControlL, kControlR}, {kAltL, kAltR}, {kNumLock}, {}, {}, {},
     };
+    std::vector<std::vector<uint8_t>> modifiers(keysyms.size());
+    for (const ServerKey& key : ServerKeymap(codes)) {
+        for (size_t m = 0; m < keysyms.size(); ++m) {
+            for (uint32_t k : keysyms[m]) {
+                if (!key.keysyms.empty() && key.keysyms.front() == k) modifiers[m].push_back(key.code);
+            }
+        }
+    }
     ServerModifiers map;
     for (const auto& keys : modifiers) map.keysPerModifier = std::max(map.keysPerModifier, static_cast<int>(keys.size()));
     for (const auto& keys : modifiers) {

@@ -1,7 +1,10 @@
-// The server's keyboard as an X11 keymap: for every key code the client's keysym table can
-// send, the keysyms that key gives (unshifted first), and which key codes are the modifiers.
-// Derived from that one table, so that a key record's key code means the same key here as
-// it did when the client chose it. Pure functions: any thread.
+// The server's keyboard as an X11 keymap: for every key code the client can send, the keysyms
+// that key gives (unshifted first), and which key codes are the modifiers. The client sends
+// one of two sets of key codes: in its built-in translation those of its keysym table, with a
+// built-in key map (the site file's KeyMapNumber, 2 unless it says otherwise) the standard PC
+// X11 codes of that map. Both keymaps are derived from the client's own tables, so that a
+// key record's key code means the same key here as it did when the client chose it.
+// Pure functions: any thread.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +19,13 @@ struct ServerKey {
     std::vector<uint32_t> keysyms;
 };
 
-// Every key code the table maps a keysym to, in increasing order.
-[[nodiscard]] std::vector<ServerKey> ServerKeymap();
+enum class KeyCodes {
+    KeysymTable,  // the codes of the built-in translation's keysym table
+    BuiltinMap,   // the codes of the client's built-in key maps 2 and 1 (they differ in Esc only)
+};
+
+// Every key code of that set, in increasing order.
+[[nodiscard]] std::vector<ServerKey> ServerKeymap(KeyCodes codes = KeyCodes::KeysymTable);
 
 // The X11 modifier map: the key codes of Shift, Lock, Control, Mod1 (Alt), Mod2 (Num Lock),
 // in that order, each list padded with 0 to the same length.
@@ -25,6 +33,6 @@ struct ServerModifiers {
     int keysPerModifier = 0;
     std::vector<uint8_t> codes;  // 8 * keysPerModifier entries, X11's order of the modifiers
 };
-[[nodiscard]] ServerModifiers ServerModifierMap();
+[[nodiscard]] ServerModifiers ServerModifierMap(KeyCodes codes = KeyCodes::KeysymTable);
 
 }  // namespace corvane::testserver

@@ -19,11 +19,12 @@ struct X11Desktop {
     std::unique_ptr<X11Clipboard> clipboard;  // any thread
 };
 
-// Opens both on `display`. Empty pointers with the reason in `error` on failure.
-[[nodiscard]] inline X11Desktop OpenX11Desktop(const std::string& display, std::string& error) {
+// Opens all three on `display`; the keyboard takes the key codes `codes`. Empty pointers with
+// the reason in `error` on failure.
+[[nodiscard]] inline X11Desktop OpenX11Desktop(const std::string& display, KeyCodes codes, std::string& error) {
     X11Desktop desktop;
     desktop.screen = X11Screen::Open(display, error);
-    if (desktop.screen) desktop.input = X11Input::Open(display, error);
+    if (desktop.screen) desktop.input = X11Input::Open(display, codes, error);
     if (desktop.input) desktop.clipboard = X11Clipboard::Open(display, error);
     if (!desktop.clipboard) {
         desktop.screen.reset();

@@ -42,8 +42,9 @@ std::vector<uint8_t> Row(const ServerModifiers& map, int row) {
 
 }  // namespace
 
-std::unique_ptr<X11Input> X11Input::Open(const std::string& display, std::string& error) {
+std::unique_ptr<X11Input> X11Input::Open(const std::string& display, KeyCodes codes, std::string& error) {
     std::unique_ptr<X11Input> input(new X11Input());
+    input->m_codes = codes;
     int screenNumber = 0;
     input->m_connection = xcb_connect(display.empty() ? nullptr : display.c_str(), &screenNumber);
     xcb_connection_t* c = input->m_connection;
@@ -87,10 +88,10 @@ bool X11Input::LoadKeymap(std::string& error) {
     const xcb_setup_t* setup = xcb_get_setup(c);
     const int first = setup->min_keycode;
     const int count = setup->max_keycode - first + 1;
-    // Every key code the display has: ours get the table's keysyms, the rest none, so that no
+    // Every key code the display has: ours get their keysyms, the rest none, so that no
     // key of the display's own keymap answers to a code the client never meant.
     std::vector<xcb_keysym_t> keysyms(static_cast<size_t>(count) * kLevels, 0);
-    for (const ServerKey& key : ServerKeymap()) {
+    for (const ServerKey& key : ServerKeymap(m_codes)) {
         if (key.code < first || key.code - first >= count) continue;
         for (size_t level = 0; level < key.keysyms.size() && level < kLevels; ++level) {
             keysyms[static_cast<size_t>(key.code - first) * kLevels + level] = key.keysyms[level];
@@ -119,7 +120,7 @@ bool X11Input::LoadKeymap(std::string& error) {
 }
 
 bool X11Input::LoadModifiers() {
-    const ServerModifiers modifiers = ServerModifierMap();
+    const ServerModifiers modifiers = ServerModifierMap(m_codes);
     std::unique_ptr<xcb_set_modifier_mapping_reply_t, decltype(&std::free)> reply(
         xcb_set_modifier_mapping_reply(m_connection,
                                        xcb_set_modifier_mapping(m_connection,
@@ -135,7 +136,7 @@ void X11Input::Fake(uint8_t type, uint8_t detail, int16_t x, int16_t y) {
 }
 
 void X11Input::MatchModifiers(uint32_t flags) {
-    const ServerModifiers map = ServerModifierMap();
+    const ServerModifiers map = ServerModifierMap(m_codes);
     const std::pair<int, uint32_t> groups[] = {{kShiftRow, kFlagShift}, {kControlRow, kFlagControl}, {kAltRow, kFlagAlt}};
     for (const auto& [row, flag] : groups) {
         const std::vector<uint8_t> codes = Row(map, row);
@@ -167,7 +168,7 @@ void X11Input::MatchLocks(uint32_t flags) {
 bool X11Input::Key(uint32_t code, uint32_t flags, bool press) {
     if (code > 255 || !m_mapped.contains(static_cast<uint8_t>(code))) return false;
     const auto key = static_cast<uint8_t>(code);
-    const ServerModifiers map = ServerModifierMap();
+    const ServerModifiers map = ServerModifierMap(m_codes);
     const std::vector<uint8_t> lockKeys[] = {Row(map, kLockRow), Row(map, kNumLockRow)};
     const bool lockKey = std::any_of(std::begin(lockKeys), std::end(lockKeys), [key](const std::vector<uint8_t>& row) {
         return std::find(row.begin(), row.end(), key) != row.end();

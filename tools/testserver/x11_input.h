@@ -12,6 +12,8 @@
 #include <set>
 #include <string>
 
+#include "tools/testserver/server_keymap.h"
+
 struct xcb_connection_t;
 
 namespace corvane::testserver {
@@ -27,7 +29,8 @@ class X11Input {
   public:
     // Connects to `display` (empty: $DISPLAY) and loads the keymap. Null with the reason
     // in `error` when the display cannot be reached or has no XTEST.
-    [[nodiscard]] static std::unique_ptr<X11Input> Open(const std::string& display, std::string& error);
+    [[nodiscard]] static std::unique_ptr<X11Input> Open(const std::string& display, KeyCodes codes,
+                                                        std::string& error);
     ~X11Input();
     X11Input(const X11Input&) = delete;
     X11Input& operator=(const X11Input&) = delete;
@@ -50,6 +53,7 @@ class X11Input {
     void MatchLocks(uint32_t flags);
 
     xcb_connection_t* m_connection = nullptr;
+    KeyCodes m_codes = KeyCodes::KeysymTable;
     uint32_t m_root = 0;
     int m_width = 0;
     int m_height = 0;
