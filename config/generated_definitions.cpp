@@ -26,4 +26,9 @@ std::vector<std::string> XdmcpDefinitions(const ClientSettings& s) {
     return definitions;
 }
 
+std::vector<std::string> LoginDialogDefinitions(const ClientSettings& s) {
+    std::vector<std::string> definitions = RemoteDesktopDefinitions(s);
+    return definitions.empty() ? XdmcpDefinitions(s) : definitions;
+}
+
 }  // namespace corvane

@@ -18,4 +18,8 @@ namespace corvane {
 // QELXDMCPTYPE, QELXDMCPHOST and, when set, QELXDMCPFROM; only when the type and host are set.
 [[nodiscard]] std::vector<std::string> XdmcpDefinitions(const ClientSettings& settings);
 
+// What the login dialog adds when the user connects: the remote-desktop definitions when they
+// apply, otherwise the XDMCP ones.
+[[nodiscard]] std::vector<std::string> LoginDialogDefinitions(const ClientSettings& settings);
+
 }  // namespace corvane

@@ -18,10 +18,16 @@
 
 namespace corvane {
 
-// What the login dialogs edit, and whether the user confirmed (Connect) or cancelled.
+// The exit codes of a client whose user left a login dialog: Cancel, or the close box.
+inline constexpr int kExitLoginCancelled = 103;
+inline constexpr int kExitLoginClosed = 102;
+
+// What the login dialogs edit, and whether the user confirmed (Connect) or left the dialog,
+// and how.
 struct LoginForm {
     ClientSettings settings;
     bool confirmed = false;
+    int exitCode = kExitLoginCancelled;  // when not confirmed
 };
 
 class DialogPort {
@@ -48,15 +54,18 @@ template <typename T>
     return answer.get();
 }
 
-// Asks for one of the login dialogs with `settings` and takes what the user entered; false,
-// with `settings` unchanged, when the user cancelled or the client is quitting.
-inline bool AskLoginDialog(DialogPort& dialogs, std::future<LoginForm> (DialogPort::*dialog)(LoginForm),
-                           ClientSettings& settings, const std::atomic<bool>& quitting) {
-    std::future<LoginForm> answer = (dialogs.*dialog)(LoginForm{settings, false});
+// Asks for one of the login dialogs with `settings` and takes what the user entered: 0 then;
+// otherwise, with `settings` unchanged, the exit code the client ends with (the dialog's when
+// the user left it, kQuitting when the client is quitting meanwhile).
+inline constexpr int kQuitting = -2;
+[[nodiscard]] inline int AskLoginDialog(DialogPort& dialogs, std::future<LoginForm> (DialogPort::*dialog)(LoginForm),
+                                        ClientSettings& settings, const std::atomic<bool>& quitting) {
+    std::future<LoginForm> answer = (dialogs.*dialog)(LoginForm{settings, false, kExitLoginCancelled});
     std::optional<LoginForm> form = AwaitAnswer(answer, quitting);
-    if (!form || !form->confirmed) return false;
+    if (!form) return kQuitting;
+    if (!form->confirmed) return form->exitCode;
     settings = std::move(form->settings);
-    return true;
+    return 0;
 }
 
 // An answer that is there at once (hosts without a person).

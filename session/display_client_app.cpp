@@ -5,11 +5,13 @@
 
 #include "config/connection_file.h"
 #include "config/error_box.h"
+#include "config/generated_definitions.h"
 #include "config/log.h"
 #include "config/site_settings.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "session/remote_desktop.h"
 #include "platform/user_locale.h"
 
 namespace corvane {
@@ -48,7 +50,7 @@ CDisplayClientApp::~CDisplayClientApp() {
     EndThreads();
 }
 
-void CDisplayClientApp::ReadSettings(const std::string& path) {
+std::optional<int> CDisplayClientApp::ReadSettings(const std::string& path) {
     platform::Registry registry = platform::Registry::Load();
     ClientSettings& settings = m_state.settings;
     m_state.env.Clear();
@@ -69,13 +71,18 @@ void CDisplayClientApp::ReadSettings(const std::string& path) {
         if (ReadConnectionFile(path, m_state.settings, m_mailbox, monitors.count) != 0) {
             m_notices.PauseForUser(250);
         }
+        if (settings.remoteDesktopMode) {
+            (void)ConnectByRemoteDesktop(settings);
+            m_notices.ShowProgress(false);
+            return kExitNormal;
+        }
         if (settings.useSeamlessWindowingMode != 0 || settings.useFullScreenMode != 0 ||
             settings.displayWidth < 0 || settings.displayHeight < 0) {
             SizeToMonitors(monitors);
         }
         m_state.env.ReadDefinitions(path);
         if (settings.forceLoginDialog) {
-            (void)AskLoginDialog(m_dialogs, &DialogPort::SessionLoginDialog, settings, m_state.flags.exit);
+            if (auto code = AskSessionLogin()) return code;
         }
     } else {
         DebugPrint(1, "Error reading .zrp file from command line\n");
@@ -84,9 +91,11 @@ void CDisplayClientApp::ReadSettings(const std::string& path) {
                        true);
         m_notices.PauseForUser(1500);
         if (settings.projectIDDialog != 0) {
-            (void)AskLoginDialog(m_dialogs, &DialogPort::ProjectIdentificationDialog, settings, m_state.flags.exit);
+            // Leaving it without OK keeps the project identifier the settings had.
+            const int code = AskLoginDialog(m_dialogs, &DialogPort::ProjectIdentificationDialog, settings, m_state.flags.exit);
+            if (code == kQuitting) return kExitNormal;
         }
-        (void)AskLoginDialog(m_dialogs, &DialogPort::SessionLoginDialog, settings, m_state.flags.exit);
+        if (auto code = AskSessionLogin()) return code;
         m_notices.PauseForUser(250);
         m_mailbox.Post(kStatusClearError, "");
     }
@@ -97,6 +106,22 @@ void CDisplayClientApp::ReadSettings(const std::string& path) {
     } else if (settings.keyMapNumber > 0) {
         (void)m_state.keyMap.LoadInternalKeyMap(settings.keyMapNumber);
     }
+    return std::nullopt;
+}
+
+std::optional<int> CDisplayClientApp::AskSessionLogin() {
+    const int code = AskLoginDialog(m_dialogs, &DialogPort::SessionLoginDialog, m_state.settings, m_state.flags.exit);
+    if (code == kQuitting) return kExitNormal;
+    if (code != 0) {
+        DebugPrint(1, "Session Login dialog left; the client ends with %d\n", code);
+        return code;
+    }
+    // The properties pages ask the server for a remote-desktop or XDMCP session through the
+    // environment; a definition the block has no room for is logged and left out.
+    for (const std::string& definition : LoginDialogDefinitions(m_state.settings)) {
+        (void)m_state.env.AppendDefinition(definition);
+    }
+    return std::nullopt;
 }
 
 void CDisplayClientApp::SizeToMonitors(const MonitorModel& monitors) {
@@ -115,13 +140,9 @@ void CDisplayClientApp::SizeToMonitors(const MonitorModel& monitors) {
 int CDisplayClientApp::Run(const std::string& commandLinePath) {
     // This thread runs the start-up and the login: the one that may wait for a person.
     SetThreadMayWaitForPerson(true);
-    ReadSettings(commandLinePath);
+    if (const std::optional<int> code = ReadSettings(commandLinePath)) return *code;
     m_state.flags.reverseCursorColor.store(m_state.settings.reverseCursorColor);
     m_windows.SettingsRead(m_state.settings);
-    if (m_state.settings.remoteDesktopMode) {
-        DebugPrint(1, "The connection file asks for a remote-desktop session; not supported here yet.\n");
-        return kExitNormal;
-    }
 
     bool attached = false;
     int code = m_login.Login(attached);

@@ -9,6 +9,7 @@
 // (SessionState); the windows read the facts the window commands publish.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -64,7 +65,12 @@ public:
 
 private:
     // Start-up: the site settings, the connection file or stand-alone mode, the key map.
-    void ReadSettings(const std::string& commandLinePath);
+    // Nothing to go on; otherwise the exit code to end with (the user left a login dialog, or
+    // the connection went to the remote-desktop client).
+    [[nodiscard]] std::optional<int> ReadSettings(const std::string& commandLinePath);
+    // The Session Login dialog, and the environment definitions its properties ask for.
+    // Nothing, or the exit code to end with.
+    [[nodiscard]] std::optional<int> AskSessionLogin();
     // A full-screen session asks for the area of the chosen monitors.
     void SizeToMonitors(const MonitorModel& monitors);
     void StartExitTimer();

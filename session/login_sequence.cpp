@@ -255,7 +255,12 @@ int LoginSequence::Login(bool& attached) {
         m_state.env.Clear();
         m_state.env.ReadDefinitions(!m_state.settings.connectionFilePath.empty() ? m_state.settings.connectionFilePath
                                                                      : m_state.settings.siteFilePath);
-        (void)AskLoginDialog(m_dialogs, &DialogPort::EnterPasswordDialog, m_state.settings, m_state.flags.exit);
+        const int answer = AskLoginDialog(m_dialogs, &DialogPort::EnterPasswordDialog, m_state.settings, m_state.flags.exit);
+        if (answer == kQuitting) return kExitNormal;
+        if (answer != 0) {
+            DebugPrint(1, "Enter Password dialog left; the client ends with %d\n", answer);
+            return answer;
+        }
         m_notices.PauseForUser(250);
         m_mailbox.Post(kStatusClearAll, "");
         m_notices.PauseForUser(250);

@@ -13,10 +13,14 @@
 #include <future>
 
 #include "config/error_box.h"
+#include "config/host_list.h"
 #include "config/log.h"
 #include "session/display_client_app.h"
 #include "ui/help.h"
 #include "ui/main_window.h"
+#include "ui/password_dialog.h"
+#include "ui/project_id_dialog.h"
+#include "ui/session_login_dialog.h"
 #include "ui/progress_window.h"
 #include "ui/remote_cursor.h"
 #include "ui/screens.h"
@@ -179,27 +183,45 @@ void QtHost::ErrorBeep() {
     PostToGui([] { QApplication::beep(); });
 }
 
-namespace {
-
-// The login dialogs are not built yet: the connection file's values stand.
-std::future<LoginForm> ConfirmUnchanged(LoginForm form, const char* dialog) {
-    DebugPrint(1, "%s dialog: using the connection file's values\n", dialog);
-    form.confirmed = true;
-    return ReadyAnswer(std::move(form));
+template <typename Dialog, typename Make>
+std::future<LoginForm> QtHost::AskLogin(Make make) {
+    auto answered = std::make_shared<std::promise<LoginForm>>();
+    std::future<LoginForm> answer = answered->get_future();
+    PostToGui([this, answered, make = std::move(make)]() mutable {
+        Dialog* dialog = make();
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        m_loginDialog = dialog;
+        connect(dialog, &QDialog::finished, this, [this, dialog, answered] {
+            const LoginForm form = dialog->Form();
+            // Connect clears the error the refused attempt left on the progress window.
+            if (form.confirmed && m_mailbox != nullptr) m_mailbox->Post(kStatusClearError, "");
+            answered->set_value(form);
+        });
+        dialog->open();
+        dialog->raise();
+        dialog->activateWindow();
+    });
+    return answer;
 }
 
-}  // namespace
-
 std::future<LoginForm> QtHost::SessionLoginDialog(LoginForm form) {
-    return ConfirmUnchanged(std::move(form), "Session Login");
+    return AskLogin<LoginDialog>([this, settings = std::move(form.settings)] {
+        const bool fromConnectionFile = !settings.connectionFilePath.empty();
+        return new LoginDialog(settings, CurrentMonitorModel(), ReadHostList(settings, fromConnectionFile),
+                               m_loginMemory, m_progress);
+    });
 }
 
 std::future<LoginForm> QtHost::EnterPasswordDialog(LoginForm form) {
-    return ConfirmUnchanged(std::move(form), "Enter Password");
+    return AskLogin<PasswordDialog>([this, settings = std::move(form.settings)] {
+        return new PasswordDialog(settings, m_loginMemory, m_progress);
+    });
 }
 
 std::future<LoginForm> QtHost::ProjectIdentificationDialog(LoginForm form) {
-    return ConfirmUnchanged(std::move(form), "Project Identification");
+    return AskLogin<ProjectIdDialog>([this, settings = std::move(form.settings)] {
+        return new ProjectIdDialog(settings, m_progress);
+    });
 }
 
 std::future<int> QtHost::SessionControlDialog(SessionTable sessions) {
@@ -433,6 +455,7 @@ void QtHost::Quit(int exitCode) {
         }
         if (m_statistics) m_statistics->hide();
         if (m_progress) m_progress->hide();
+        if (m_loginDialog) m_loginDialog->hide();
         if (m_seamless) m_seamless->HideAll();
         // A session thread blocked in a connection attempt must not keep the client alive.
         QTimer::singleShot(kQuitGraceMilliseconds, qApp, [] { QCoreApplication::exit(0); });
@@ -450,6 +473,7 @@ void QtHost::SessionThreadEnded() {
     if (m_seamless) {
         DebugPrint(1, "Pop-ups: %d open, %ld paints\n", m_seamless->Count(), m_seamless->Paints());
     }
+    delete m_loginDialog.data();
     delete m_seamless.data();
     delete m_statistics.data();
     delete m_progress.data();

@@ -5,6 +5,7 @@
 // grows. Nothing here ever blocks one thread on another's event loop.
 #pragma once
 
+#include <QDialog>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
@@ -20,6 +21,7 @@
 #include <string>
 
 #include "config/status_mailbox.h"
+#include "session/login_form_rules.h"
 #include "session/session_ports.h"
 #include "ui/clipboard_bridge.h"
 #include "ui/main_window.h"
@@ -121,6 +123,10 @@ private:
     void FlushRepaints();
     void ShowTitle();
     void ShowBox(const QString& caption, const QString& text, std::shared_ptr<std::promise<void>> answered);
+    // Opens a login dialog that `make` builds on the GUI thread (with the answer's form
+    // read from it once it has finished) and answers with its form.
+    template <typename Dialog, typename Make>
+    [[nodiscard]] std::future<LoginForm> AskLogin(Make make);
     [[nodiscard]] std::chrono::steady_clock::duration RefreshInterval() const;
 
     StatusMailbox* m_mailbox = nullptr;
@@ -134,6 +140,8 @@ private:
     QPointer<ProgressWindow> m_progress;
     QPointer<StatisticsWindow> m_statistics;
     QPointer<QMessageBox> m_postedBox;
+    QPointer<QDialog> m_loginDialog;  // the login dialog open now
+    LoginMemory m_loginMemory;        // what the login dialogs keep between showings
     QString m_title;  // the session's title, kept for a window that opens later
     bool m_reconnecting = false;
     bool m_swallowAltEnterRelease = false;

@@ -24,8 +24,11 @@ TEST_F(SeamlessEndToEndTest, AnnouncedWindowsAreCreatedOnlyInSeamlessMode) {
         SCOPED_TRACE(seamless);
         ASSERT_TRUE(StartServer({"--static", "--seamless", "--geometry", "800x600",
                                  "--scenario", Scenario("after-ms 300 window-move 1 10 20 30 40\n"
-                                                        "after-ms 400 window-destroy 2\n")}));
-        const ClientRun run = RunClient({"--exit-after", "1.5"},
+                                                        "after-ms 400 window-destroy 2\n"
+                                                        "after-ms 1000 sctl 5002\n")}));
+        // The server's exit order ends the client once every request has reached it, however
+        // slowly the client runs (under the thread sanitizer a timed end came before the login).
+        const ClientRun run = RunClient({"--exit-after", "30"},
                                         ConnectionFile(seamless ? "UseSeamlessWindowingMode 1\r\n" : ""));
         EXPECT_EQ(run.exitCode, 0);
         const std::string server = ServerLog();

@@ -82,7 +82,7 @@ public:
         m_dir.write("docs/.keep", "");
         const std::string site = m_dir.write(
             "install/qel.ini", "[Viewer]\nLogFile client.log\nPrintDebug " + std::to_string(debugLevel) +
-                                   "\nColorDepth 24\nVisualClass 4\nCloseDialog 0\nSessionLoginDialog 0\nUseGLPlus 0\n");
+                                   "\nColorDepth 24\nVisualClass 4\nCloseDialog 0\nDisplayPort 27500\nMaxScreenWidth 1024\nMaxScreenHeight 768\nBackingStore 0\nAddOptions\nSessionLoginDialog 0\nUseGLPlus 0\n");
         m_dir.write("registry", "[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=" + site +
                                     "\nINSTALLPATH=" + m_dir.file("install") + "\n");
         std::string password;

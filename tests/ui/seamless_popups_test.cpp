@@ -23,6 +23,14 @@
 using namespace corvane;
 using corvane::test::TestDisplay;
 
+// So that a failed comparison of the reports shows them.
+template <>
+char* QTest::toString(const std::vector<std::string>& strings) {
+    std::string joined = "{";
+    for (const std::string& s : strings) joined += (joined.size() > 1 ? ", \"" : "\"") + s + "\"";
+    return qstrdup((joined + "}").c_str());
+}
+
 namespace {
 
 constexpr int kScreenWidth = 1024;
@@ -344,6 +352,9 @@ private slots:
         QVERIFY(ShownAt(1, {100, 100, 200, 150}));
         m_popups->Show(1, PopupShow::Minimise);
         QTRY_VERIFY_WITH_TIMEOUT(popup->isMinimized(), kPatienceMs);
+        // Iconified by the window manager before the user acts: a busy window manager would
+        // otherwise take the activation first and never show the window minimised.
+        QTRY_VERIFY_WITH_TIMEOUT(!g_display.Viewable(g_display.WindowNamed(NameOf(1))->id), kPatienceMs);
         QCOMPARE(m_commands->reports, std::vector<std::string>{});
         // The user brings it back (a task bar asks the window manager to activate it).
         Settle(1200);

@@ -129,7 +129,7 @@ public:
         m_dir.write("docs/.keep", "");
         const std::string site = m_dir.write("install/qel.ini",
                                              "[Viewer]\nLogFile client.log\nPrintDebug 1\nColorDepth 24\n"
-                                             "VisualClass 4\nCloseDialog 0\nSessionLoginDialog 0\nUseGLPlus 0\n" +
+                                             "VisualClass 4\nCloseDialog 0\nDisplayPort 27500\nMaxScreenWidth 1024\nMaxScreenHeight 768\nBackingStore 0\nAddOptions\nSessionLoginDialog 0\nUseGLPlus 0\n" +
                                                  siteLines);
         m_dir.write("registry", "[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=" + site +
                                     "\nINSTALLPATH=" + m_dir.file("install") + "\n");

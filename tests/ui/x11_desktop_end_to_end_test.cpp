@@ -109,7 +109,9 @@ private slots:
         dir.write("docs/.keep", "");
         const std::string site =
             dir.write("install/qel.ini", "[Viewer]\nLogFile client.log\nPrintDebug 1\nColorDepth 24\n"
-                                         "VisualClass 4\nCloseDialog 0\nSessionLoginDialog 0\nUseGLPlus 0\n" +
+                                         "VisualClass 4\nCloseDialog 0\nDisplayPort 27500\nMaxScreenWidth 1024\n"
+                                         "MaxScreenHeight 768\nBackingStore 0\nAddOptions\n"
+                                         "SessionLoginDialog 0\nUseGLPlus 0\n" +
                                              siteLine.toStdString());
         dir.write("registry", "[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=" + site +
                                   "\nINSTALLPATH=" + dir.file("install") + "\n");

@@ -12,8 +12,15 @@ bool EventLog::Open(const std::string& path) {
     return true;
 }
 
+void EventLog::SetTap(std::function<void(std::string_view line)> tap) {
+    std::lock_guard lock(m_mutex);
+    m_tap = std::move(tap);
+}
+
 void EventLog::Write(std::string_view line) {
     std::lock_guard lock(m_mutex);
+    // Before the file is written: a timer then sees the event, not the file system.
+    if (m_tap) m_tap(line);
     FILE* out = m_file ? m_file.get() : stderr;
     std::fwrite(line.data(), 1, line.size(), out);
     std::fputc('\n', out);
