@@ -12,7 +12,8 @@ TEST(OptionsTest, TakesValuesAndFlags) {
                                             "bob:x", "--geometry", "800x600", "--envelope", "compaes",
                                             "--session-count", "51", "--entry-size", "380", "--static",
                                             "--login-status", "9", "--seed", "4294967295", "--compform", "9",
-                                            "--silent-after", "2", "--drop-at", "init-reply-half", "--tls-garbage"});
+                                            "--silent-after", "2", "--drop-at", "init-reply-half", "--tls-garbage",
+                                            "--key-codes", "table"});
     ASSERT_EQ(c.error, "");
     const ServerOptions& o = c.options;
     EXPECT_EQ(o.port, 0);
@@ -28,6 +29,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
     EXPECT_EQ(o.silentAfter, 2);
     EXPECT_EQ(o.dropAt, LoginDrop::InitReplyHalf);
     EXPECT_TRUE(o.tlsGarbage);
+    EXPECT_EQ(o.keyCodes, KeyCodes::KeysymTable);
 }
 
 TEST(OptionsTest, DefaultsServeTheDemo) {
@@ -40,6 +42,7 @@ TEST(OptionsTest, DefaultsServeTheDemo) {
     EXPECT_EQ(c.options.serverVersion, 950);
     EXPECT_EQ(c.options.compform, 4u);
     EXPECT_GT(c.options.exitAfterSeconds, 0);
+    EXPECT_EQ(c.options.keyCodes, KeyCodes::BuiltinMap);  // what the demo's client sends
 }
 
 TEST(OptionsTest, RefusesBadArguments) {
@@ -49,7 +52,7 @@ TEST(OptionsTest, RefusesBadArguments) {
         {"--geometry", "800"},   {"--frames", "-1"},  {"--entry-size", "0"},     {"--frame-interval", "0"},
         {"--compform", "0"},     {"--compform", "13"},    {"--compform", "100"},     {"--compform", "202"},
         {"--compform", "6", "--envelope", "compext"}, {"--envelope", "compext", "--compform", "9"},
-        {"--silent-after", "-1"}, {"--drop-at", "login"},
+        {"--silent-after", "-1"}, {"--drop-at", "login"}, {"--key-codes", "evdev"},
     };
     for (const auto& arguments : bad) {
         EXPECT_NE(ParseCommandLine(arguments).error, "") << arguments[0];

@@ -39,20 +39,28 @@ std::string Malformed(int type, size_t length) {
     return "message type=" + std::to_string(type) + " len=" + std::to_string(length) + " malformed";
 }
 
-std::string Key(const uint8_t* wire, std::string_view serverCode) {
+std::string Key(const uint8_t* wire, std::string_view serverCode, ClientEvent& event) {
     uint8_t record[kKeyRecordSize];
     std::memcpy(record, wire, sizeof record);
     (void)DecipherBlocks(record, sizeof record, kKeyCipherBlock, BuildPayloadKey(serverCode));  // one whole block
     RecordToHost(record, ZRPPROTOCOL_MH_MESSKEYE, sizeof record);
+    const uint16_t kind = LoadField<uint16_t>(record, InputLayout::kKind);
+    if (kind == 1 || kind == 2) {
+        event.key = KeyInput{LoadField<uint32_t>(record, InputLayout::kKeyCode),
+                             LoadField<uint32_t>(record, InputLayout::kModifiers), kind == 1};
+    }
     return "key code=" + Number(LoadField<uint32_t>(record, InputLayout::kKeyCode)) +
            " flags=" + Number(LoadField<uint32_t>(record, InputLayout::kModifiers)) +
            " kind=" + Kind(LoadField<uint16_t>(record, InputLayout::kKind), false);
 }
 
-std::string Pointer(const uint8_t* wire) {
+std::string Pointer(const uint8_t* wire, ClientEvent& event) {
     uint8_t record[kPointerRecordSize];
     std::memcpy(record, wire, sizeof record);
     RecordToHost(record, ZRPPROTOCOL_MH_MESSMSEE, sizeof record);
+    event.pointer = PointerInput{LoadField<int32_t>(record, InputLayout::kX), LoadField<int32_t>(record, InputLayout::kY),
+                                 LoadField<uint32_t>(record, InputLayout::kButton),
+                                 LoadField<uint16_t>(record, InputLayout::kKind)};
     return "pointer x=" + Signed(record, InputLayout::kX) + " y=" + Signed(record, InputLayout::kY) +
            " screen-x=" + Signed(record, InputLayout::kScreenX) + " screen-y=" + Signed(record, InputLayout::kScreenY) +
            " button=" + Number(LoadField<uint32_t>(record, InputLayout::kButton)) +
@@ -116,10 +124,10 @@ ClientEvent DescribeClientMessage(const uint8_t* body, size_t length, std::strin
 
     switch (type) {
         case ZRPPROTOCOL_MH_MESSKEYE:
-            event.line = needs(kKeyRecordSize) ? Key(record, serverCode) : Malformed(type, length);
+            event.line = needs(kKeyRecordSize) ? Key(record, serverCode, event) : Malformed(type, length);
             break;
         case ZRPPROTOCOL_MH_MESSMSEE:
-            event.line = needs(kPointerRecordSize) ? Pointer(record) : Malformed(type, length);
+            event.line = needs(kPointerRecordSize) ? Pointer(record, event) : Malformed(type, length);
             break;
         case ZRPPROTOCOL_MH_MESSSCTL: {
             if (!needs(kSessionControlRecordSize)) {

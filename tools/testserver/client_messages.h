@@ -7,10 +7,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace corvane::testserver {
+
+struct KeyInput {
+    uint32_t code = 0;
+    uint32_t flags = 0;  // modifier and lock flags
+    bool press = false;  // else a release (any other kind is not a KeyInput)
+};
+
+struct PointerInput {
+    int32_t x = 0;  // frame-buffer place
+    int32_t y = 0;
+    uint32_t button = 0;
+    uint16_t action = 0;
+};
 
 struct ClientEvent {
     std::string line;
@@ -18,6 +32,8 @@ struct ClientEvent {
     bool clipboardRequest = false;    // the client asks for the session's clipboard
     bool clipboardText = false;       // the client sent its clipboard text: `text`
     std::string text;
+    std::optional<KeyInput> key;          // a well-formed key record
+    std::optional<PointerInput> pointer;  // a well-formed pointer record
 };
 
 // `body` holds `length` bytes as the message channel leaves them: the record header in host

@@ -49,14 +49,6 @@ uint64_t Hash(uint64_t a, uint64_t b = 0, uint64_t c = 0, uint64_t d = 0) {
     return h;
 }
 
-uint8_t Quantise(const Rgb& colour) {
-    if (colour.red == colour.green && colour.green == colour.blue) {
-        return static_cast<uint8_t>(kFirstGrey + (colour.red * (kGreyLevels - 1) + 127) / 255);
-    }
-    auto level = [](uint8_t v) { return (v + kCubeStep / 2) / kCubeStep; };
-    return static_cast<uint8_t>(level(colour.red) * kCubeLevels * kCubeLevels +
-                                level(colour.green) * kCubeLevels + level(colour.blue));
-}
 
 // Bounces between 0 and range.
 int Triangle(int64_t t, int range) {
@@ -155,6 +147,15 @@ void DrawTaskBar(Canvas& canvas, int width, int height, uint32_t seed) {
 
 }  // namespace
 
+uint8_t NearestTableIndex(const Rgb& colour) {
+    if (colour.red == colour.green && colour.green == colour.blue) {
+        return static_cast<uint8_t>(kFirstGrey + (colour.red * (kGreyLevels - 1) + 127) / 255);
+    }
+    auto level = [](uint8_t v) { return (v + kCubeStep / 2) / kCubeStep; };
+    return static_cast<uint8_t>(level(colour.red) * kCubeLevels * kCubeLevels +
+                                level(colour.green) * kCubeLevels + level(colour.blue));
+}
+
 const std::array<Rgb, 256>& DesktopColourTable() {
     static const std::array<Rgb, 256> table = [] {
         std::array<Rgb, 256> colours{};
@@ -190,7 +191,7 @@ Desktop::Desktop(const DesktopLayout& layout)
     for (size_t i = 0; i < pixels; ++i) {
         const Rgb& colour = canvas.At(i);
         if (m_indexed) {
-            m_still[i] = Quantise(colour);
+            m_still[i] = NearestTableIndex(colour);
         } else {
             m_still[i * 3] = colour.red;
             m_still[i * 3 + 1] = colour.green;
@@ -223,8 +224,8 @@ Rgb Desktop::BoxColour(int x, int y, const PixelRect& box, int frame) const {
 
 uint8_t Desktop::IndexAt(int x, int y, int frame) const {
     const PixelRect box = MovingBox(frame);
-    if (InBox(x, y, box)) return Quantise(BoxColour(x, y, box, frame));
-    return m_indexed ? m_still[size_t(y) * m_width + x] : Quantise(ColourAt(x, y, frame));
+    if (InBox(x, y, box)) return NearestTableIndex(BoxColour(x, y, box, frame));
+    return m_indexed ? m_still[size_t(y) * m_width + x] : NearestTableIndex(ColourAt(x, y, frame));
 }
 
 Rgb Desktop::ColourAt(int x, int y, int frame) const {

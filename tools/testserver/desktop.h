@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "tools/testserver/pixel_source.h"
+
 namespace corvane::testserver {
 
 inline constexpr int kMaxDesktopWidth = 4096;
@@ -35,38 +37,25 @@ struct DesktopLayout {
     uint32_t seed = kDefaultSeed;
 };
 
-struct Rgb {
-    uint8_t red = 0;
-    uint8_t green = 0;
-    uint8_t blue = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
-
-struct PixelRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    friend bool operator==(const PixelRect&, const PixelRect&) = default;
-};
-
 // The 256-entry colour table of depth 8: a 6x6x6 colour cube (indices 0 to 215), 39 greys
 // (216 to 254) and black at 255.
 [[nodiscard]] const std::array<Rgb, 256>& DesktopColourTable();
+// The colour-table index that shows a colour best: a grey among the greys, else the cube.
+[[nodiscard]] uint8_t NearestTableIndex(const Rgb& colour);
 
-class Desktop {
+class Desktop final : public PixelSource {
   public:
     explicit Desktop(const DesktopLayout& layout);
 
-    [[nodiscard]] int Width() const { return m_width; }
-    [[nodiscard]] int Height() const { return m_height; }
-    [[nodiscard]] bool Indexed() const { return m_indexed; }
-    [[nodiscard]] bool SixteenBit() const { return m_sixteenBit; }
+    [[nodiscard]] int Width() const override { return m_width; }
+    [[nodiscard]] int Height() const override { return m_height; }
+    [[nodiscard]] bool Indexed() const override { return m_indexed; }
+    [[nodiscard]] bool SixteenBit() const override { return m_sixteenBit; }
 
     // The pixel at (x, y), inside the desktop, in frame `frame` (negative counts as 0).
     // IndexAt is meaningful at depth 8 only; ColourAt is the colour shown at any depth.
-    [[nodiscard]] uint8_t IndexAt(int x, int y, int frame) const;
-    [[nodiscard]] Rgb ColourAt(int x, int y, int frame) const;
+    [[nodiscard]] uint8_t IndexAt(int x, int y, int frame) const override;
+    [[nodiscard]] Rgb ColourAt(int x, int y, int frame) const override;
 
     // The desktop's windows, bottom first (a later one is drawn over an earlier one).
     [[nodiscard]] const std::vector<PixelRect>& Windows() const { return m_windows; }

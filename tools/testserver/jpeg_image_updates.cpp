@@ -26,7 +26,7 @@ JpegSettings JpegSettingsForCompform(uint32_t compform) {
     }
 }
 
-std::vector<uint8_t> DesktopRgb(const Desktop& desktop, int frame, const PixelRect& box) {
+std::vector<uint8_t> DesktopRgb(const PixelSource& desktop, int frame, const PixelRect& box) {
     std::vector<uint8_t> rgb(static_cast<size_t>(box.width) * static_cast<size_t>(box.height) * 3);
     uint8_t* out = rgb.data();
     for (int y = box.y; y < box.y + box.height; ++y) {
@@ -53,7 +53,7 @@ PixelRect BoundingBox(const std::vector<PixelRect>& rects) {
     return box;
 }
 
-std::vector<uint8_t> JpegImageUpdateBody(const Desktop& desktop, int frame, const std::vector<PixelRect>& rects,
+std::vector<uint8_t> JpegImageUpdateBody(const PixelSource& desktop, int frame, const std::vector<PixelRect>& rects,
                                          uint32_t compform) {
     if (rects.empty()) return {};
     const PixelRect box = BoundingBox(rects);

@@ -33,14 +33,14 @@ struct JpegSettings {
 [[nodiscard]] JpegSettings JpegSettingsForCompform(uint32_t compform);
 
 // The desktop's pixels in `box` of frame `frame`: red, green, blue, rows of box.width * 3.
-[[nodiscard]] std::vector<uint8_t> DesktopRgb(const Desktop& desktop, int frame, const PixelRect& box);
+[[nodiscard]] std::vector<uint8_t> DesktopRgb(const PixelSource& desktop, int frame, const PixelRect& box);
 
 // The smallest rectangle covering all of `rects` (not empty).
 [[nodiscard]] PixelRect BoundingBox(const std::vector<PixelRect>& rects);
 
 // The body (wire order) of a JPEG image update of `frame` covering `rects`, in `compform`
 // (10 to 12). Empty when the image cannot be encoded.
-[[nodiscard]] std::vector<uint8_t> JpegImageUpdateBody(const Desktop& desktop, int frame,
+[[nodiscard]] std::vector<uint8_t> JpegImageUpdateBody(const PixelSource& desktop, int frame,
                                                        const std::vector<PixelRect>& rects, uint32_t compform);
 
 }  // namespace corvane::testserver

@@ -18,6 +18,7 @@
 #include "tools/testserver/options.h"
 #include "tools/testserver/scenario.h"
 #include "tools/testserver/server.h"
+#include "tools/testserver/x11_desktop.h"
 
 namespace {
 
@@ -96,7 +97,22 @@ int main(int argc, char** argv) {
         return kStartError;
     }
 
-    corvane::testserver::Server server(options, log);
+    // A real X11 display fixes the session size to its own.
+    corvane::testserver::X11Desktop x11;
+    if (!options.x11Display.empty()) {
+        std::string error;
+        x11 = corvane::testserver::OpenX11Desktop(options.x11Display, options.keyCodes, error);
+        if (!x11.screen) {
+            std::cerr << "corvane-testserver: --x11 " << options.x11Display << ": " << error << "\n";
+            return kStartError;
+        }
+        options.geometry = std::pair<int, int>(x11.screen->Width(), x11.screen->Height());
+        log.Write("x11 display=" + options.x11Display + " width=" + std::to_string(x11.screen->Width()) +
+                  " height=" + std::to_string(x11.screen->Height()) +
+                  " damage=" + (x11.screen->HasDamage() ? "yes" : "no") +
+                  " shm=" + (x11.screen->HasSharedMemory() ? "yes" : "no"));
+    }
+    corvane::testserver::Server server(options, log, x11.screen ? &x11 : nullptr);
     const int port = server.Listen();
     if (port < 0) return kStartError;
     std::printf("listening on %d\n", port);

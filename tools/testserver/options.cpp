@@ -136,6 +136,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         Number("--frames", 0, 1'000'000, &ServerOptions::frames),
         Flag("--static", &ServerOptions::still),
         Flag("--seamless", &ServerOptions::seamless),
+        {"--x11", true, [](ServerOptions& o, const std::string& v) -> std::string {
+             if (v.empty()) return "--x11 takes an X display name such as :1";
+             o.x11Display = v;
+             return {};
+         }},
+        {"--key-codes", true, [](ServerOptions& o, const std::string& v) -> std::string {
+             if (v == "map") {
+                 o.keyCodes = KeyCodes::BuiltinMap;
+             } else if (v == "table") {
+                 o.keyCodes = KeyCodes::KeysymTable;
+             } else {
+                 return "--key-codes takes map or table";
+             }
+             return {};
+         }},
         Number("--seed", 0, UINT32_MAX, &ServerOptions::seed),
         {"--scenario", true, [](ServerOptions& o, const std::string& v) -> std::string {
              o.scenarioPath = v;
@@ -255,6 +270,16 @@ Session
                          session ends).
   --static               only the full screen; nothing moves.
   --seed N               desktop seed (default 1).
+  --x11 DISPLAY          serve this X display (e.g. :1) instead of the generated
+                         desktop: the session has its size, gets what changes on it
+                         every frame interval (at most), in the compform asked for
+                         (1 to 12), and the client's keys and pointer are played into
+                         it. The display's keymap is replaced by the server's keyboard.
+  --key-codes map|table  the key codes that keyboard takes: those of the client's
+                         built-in key maps 1 and 2 (map, the default: the client uses
+                         map 2 unless KeyMapNumber says otherwise) or those of its
+                         built-in translation's keysym table (table: a client with
+                         KeyMapNumber 0, or with key-map mode toggled off).
   --seamless             after the full screen, announce the desktop's windows as
                          seamless windows (ids 1, 2, ...; title "window-ID"; the
                          odd ids linked to id + 100, the even ones to nothing).

@@ -9,6 +9,7 @@
 
 #include "protocol/records.h"
 #include "tools/testserver/scenario.h"
+#include "tools/testserver/server_keymap.h"
 
 namespace corvane::testserver {
 
@@ -53,6 +54,10 @@ struct ServerOptions {
     int frames = 0;  // moving updates after the full screen; 0: until the session ends
     bool still = false;  // --static
     bool seamless = false;  // announce the desktop's windows as seamless windows
+    std::string x11Display;  // not empty: serve this X display instead of the generated desktop
+    // The key codes the X display's keyboard takes: the client's built-in key map by default,
+    // since its site settings choose map 2 unless they say otherwise.
+    KeyCodes keyCodes = KeyCodes::BuiltinMap;
     uint32_t seed = 1;
     std::string scenarioPath;
     std::vector<ScenarioStep> scenario;  // filled by the caller from scenarioPath

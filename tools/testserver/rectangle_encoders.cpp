@@ -28,7 +28,7 @@ void PutPixel16(const Rgb& c, std::vector<uint8_t>& out) {
     out.push_back(static_cast<uint8_t>(word));
 }
 
-void AppendRaw(const Desktop& desktop, int frame, const PixelRect& r, std::vector<uint8_t>& out) {
+void AppendRaw(const PixelSource& desktop, int frame, const PixelRect& r, std::vector<uint8_t>& out) {
     for (int y = r.y; y < r.y + r.height; ++y) {
         for (int x = r.x; x < r.x + r.width; ++x) {
             if (desktop.Indexed()) {
@@ -46,7 +46,7 @@ void AppendRaw(const Desktop& desktop, int frame, const PixelRect& r, std::vecto
 // Chunks of at most kMaxChunkPixels pixels and 255 colours. A colour table indexed by the
 // 24-bit colour would be 64 MB; a short list searched linearly is fast enough for a desktop
 // of few colours per chunk.
-void AppendPaletteChunks(const Desktop& desktop, int frame, const PixelRect& r, std::vector<uint8_t>& out) {
+void AppendPaletteChunks(const PixelSource& desktop, int frame, const PixelRect& r, std::vector<uint8_t>& out) {
     std::vector<Rgb> pixels;
     pixels.reserve(size_t(r.width) * r.height);
     for (int y = r.y; y < r.y + r.height; ++y) {
@@ -87,7 +87,7 @@ void AppendPaletteChunks(const Desktop& desktop, int frame, const PixelRect& r, 
     }
 }
 
-void AppendPixels16(const Desktop& desktop, int frame, const PixelRect& r, std::vector<uint8_t>& out) {
+void AppendPixels16(const PixelSource& desktop, int frame, const PixelRect& r, std::vector<uint8_t>& out) {
     for (int y = r.y; y < r.y + r.height; ++y) {
         for (int x = r.x; x < r.x + r.width; ++x) {
             const Rgb c = desktop.ColourAt(x, y, frame);
@@ -102,7 +102,7 @@ void AppendPixels16(const Desktop& desktop, int frame, const PixelRect& r, std::
     }
 }
 
-void AppendPlanar(const Desktop& desktop, int frame, const PixelRect& r, std::vector<uint8_t>& out) {
+void AppendPlanar(const PixelSource& desktop, int frame, const PixelRect& r, std::vector<uint8_t>& out) {
     std::array<std::vector<uint8_t>, 3> planes;
     for (auto& plane : planes) plane.reserve(size_t(r.width) * r.height);
     for (int y = r.y; y < r.y + r.height; ++y) {
@@ -155,7 +155,7 @@ void AppendPlanarPlane(const std::vector<uint8_t>& values, std::vector<uint8_t>&
     }
 }
 
-void AppendRectangleData(const Desktop& desktop, int frame, const PixelRect& r, RectangleEncoding encoding,
+void AppendRectangleData(const PixelSource& desktop, int frame, const PixelRect& r, RectangleEncoding encoding,
                          std::vector<uint8_t>& out) {
     if (desktop.Indexed()) encoding = RectangleEncoding::Raw;  // one index byte per pixel in every encoding
     switch (encoding) {

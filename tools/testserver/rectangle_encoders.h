@@ -34,7 +34,7 @@ inline constexpr size_t kMaxChunkPixels = 4093;
 
 // Appends the data of rectangle `r` of frame `frame` in `encoding` at the desktop's depth
 // (planar at depth 8 is sent raw; callers choose another compform for it).
-void AppendRectangleData(const Desktop& desktop, int frame, const PixelRect& r, RectangleEncoding encoding,
+void AppendRectangleData(const PixelSource& desktop, int frame, const PixelRect& r, RectangleEncoding encoding,
                          std::vector<uint8_t>& out);
 
 // One planar plane of `values` (one byte per pixel, row after row).

@@ -31,9 +31,10 @@ SessionGeometry AnnouncedGeometry(const ServerOptions& options) {
 
 }  // namespace
 
-Server::Server(ServerOptions options, EventLog& log)
+Server::Server(ServerOptions options, EventLog& log, X11Desktop* x11)
     : m_options(std::move(options)),
       m_log(log),
+      m_x11(x11),
       m_state{SessionStore(m_options.sessionCount, AnnouncedGeometry(m_options)), m_options.redirectOnce} {}
 
 Server::~Server() {
@@ -129,7 +130,8 @@ void Server::Serve(int socket) {
         stream.StartSslLibrary();
         const LoginOutcome login = ServeLogin(stream, socket, m_options, m_state, m_log);
         if (login.attached) {
-            const SessionEnd end = RunSession(stream, socket, m_options, login.session, m_stepsFired, m_log, m_control);
+            const SessionEnd end =
+                RunSession(stream, socket, m_options, login.session, m_stepsFired, m_log, m_control, m_x11);
             ++m_sessions;
             // Someone else's session carries on without this client; it is not ours to list.
             const char* state = login.collaboration ? "left" : end == SessionEnd::Disconnected ? "disconnected" : "ended";

@@ -15,12 +15,14 @@
 #include "tools/testserver/login_server.h"
 #include "tools/testserver/options.h"
 #include "tools/testserver/run_control.h"
+#include "tools/testserver/x11_desktop.h"
 
 namespace corvane::testserver {
 
 class Server {
   public:
-    Server(ServerOptions options, EventLog& log);
+    // `x11`, when not null, is the X11 display every session serves; it outlives the server.
+    Server(ServerOptions options, EventLog& log, X11Desktop* x11 = nullptr);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -44,6 +46,7 @@ class Server {
 
     const ServerOptions m_options;
     EventLog& m_log;
+    X11Desktop* const m_x11;
     RunControl m_control;
     LoginState m_state;
     std::vector<bool> m_stepsFired;  // scenario steps that have run

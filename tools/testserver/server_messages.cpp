@@ -45,12 +45,12 @@ std::vector<uint8_t> Body(int32_t type, const uint8_t* record, size_t recordSize
 
 }  // namespace
 
-uint32_t CompformForDesktop(const Desktop& desktop, uint32_t compform) {
+uint32_t CompformForDesktop(const PixelSource& desktop, uint32_t compform) {
     const bool only24 = EncodingOfCompform(compform) == RectangleEncoding::Planar || IsJpegCompform(compform);
     return (desktop.Indexed() || desktop.SixteenBit()) && only24 ? kRawCompform : compform;
 }
 
-std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame, const std::vector<PixelRect>& rects,
+std::vector<uint8_t> ImageUpdateBody(const PixelSource& desktop, int frame, const std::vector<PixelRect>& rects,
                                      uint32_t compform) {
     compform = CompformForDesktop(desktop, compform);
     const RectangleEncoding encoding = EncodingOfCompform(compform);

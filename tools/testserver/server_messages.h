@@ -29,13 +29,13 @@ inline constexpr uint32_t kColourEntrySize = 3;
 
 // The compform an update of this desktop is sent in when `compform` is asked for: the
 // planar ones draw only 24-bit pixels, so an 8-bit desktop goes raw instead.
-[[nodiscard]] uint32_t CompformForDesktop(const Desktop& desktop, uint32_t compform);
+[[nodiscard]] uint32_t CompformForDesktop(const PixelSource& desktop, uint32_t compform);
 
 // An image update of `frame` holding `rects` (each inside the desktop), at the desktop's
 // depth (8 when it is indexed, else 24), in `compform` as CompformForDesktop gives it. A
 // planar update holds one rectangle covering all of `rects`: the client decodes every
 // rectangle of such an update from the same data.
-[[nodiscard]] std::vector<uint8_t> ImageUpdateBody(const Desktop& desktop, int frame,
+[[nodiscard]] std::vector<uint8_t> ImageUpdateBody(const PixelSource& desktop, int frame,
                                                    const std::vector<PixelRect>& rects,
                                                    uint32_t compform = kRawCompform);
 

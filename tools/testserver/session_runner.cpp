@@ -21,6 +21,7 @@
 #include "tools/testserver/drawing_stream.h"
 #include "tools/testserver/jpeg_image_updates.h"
 #include "tools/testserver/server_messages.h"
+#include "tools/testserver/x11_desktop.h"
 
 namespace corvane::testserver {
 
@@ -39,7 +40,7 @@ constexpr uint8_t kHalfFrameByte = 0x5A;
 class Session {
   public:
     Session(StreamConnection& stream, int socket, const ServerOptions& options, const ServerSession& session,
-            std::vector<bool>& fired, EventLog& log, RunControl& control)
+            std::vector<bool>& fired, EventLog& log, RunControl& control, X11Desktop* x11)
         : m_stream(stream),
           m_socket(socket),
           m_options(options),
@@ -47,8 +48,12 @@ class Session {
           m_log(log),
           m_control(control),
           m_desktop({session.geometry.width, session.geometry.height, session.geometry.depth, options.seed}),
+          m_x11(x11),
+          m_pixels(x11 != nullptr ? static_cast<const PixelSource&>(*x11->screen) : m_desktop),
           m_fired(fired) {
-        if (IsDrawingCompform(options.compform) && !m_desktop.Indexed()) {
+        if (m_x11 != nullptr) {
+            m_x11->screen->SetSessionDepth(session.geometry.depth);
+        } else if (IsDrawingCompform(options.compform) && !m_desktop.Indexed()) {
             m_drawing = std::make_unique<DrawingStream>(m_desktop, options.compform);
         }
     }
@@ -70,6 +75,9 @@ class Session {
     void SendClipboard(std::string_view text);
     void AnswerClipboardRequest();
     void AnnounceWindows();
+    void PlayInput(const ClientEvent& event);
+    [[nodiscard]] std::vector<PixelRect> OnSession(std::vector<PixelRect> rects) const;
+    void SendScreenChanges();
 
     StreamConnection& m_stream;
     const int m_socket;
@@ -78,6 +86,9 @@ class Session {
     EventLog& m_log;
     RunControl& m_control;
     const Desktop m_desktop;
+    // A real X11 display served in place of the generated desktop, or null.
+    X11Desktop* const m_x11;
+    const PixelSource& m_pixels;  // what the image updates show: the X11 screen or m_desktop
     // Compforms 101, 102 and 201: every update is a drawing request of the whole screen.
     std::unique_ptr<DrawingStream> m_drawing;
 
@@ -118,19 +129,58 @@ void Session::ReadClient() {
             const ClientEvent event =
                 DescribeClientMessage(frame.header, kRecordHeaderSize + frame.recordBytes, m_options.serverCode);
             m_log.Write(event.line);
+            PlayInput(event);
             if (event.sessionControlCode == kExitCode) m_clientExit = true;
             if (event.clipboardText) {
                 std::lock_guard lock(m_clipboardMutex);
                 m_clipboard = event.text;
             }
+            if (event.clipboardText && m_x11 != nullptr) m_x11->clipboard->Own(event.text);
             if (event.clipboardRequest) {
                 m_clipboardAsked = true;
                 m_control.Notify();
             }
         }
     }
+    if (m_x11 != nullptr) m_x11->input->ReleaseAll();  // nothing stays held after the client has gone
     m_log.Write("connection closed");
     MarkClosed();
+}
+
+void Session::PlayInput(const ClientEvent& event) {
+    if (m_x11 == nullptr) return;
+    if (event.key && !m_x11->input->Key(event.key->code, event.key->flags, event.key->press)) {
+        m_log.Write("key dropped: code=" + std::to_string(event.key->code) + " is not on the server's keyboard");
+    }
+    if (event.pointer && !m_x11->input->Pointer(event.pointer->x, event.pointer->y, event.pointer->button,
+                                                event.pointer->action)) {
+        m_log.Write("pointer dropped: button=" + std::to_string(event.pointer->button) +
+                    " action=" + std::to_string(event.pointer->action));
+    }
+}
+
+// The X11 screen may be larger than a session made before it (one resumed, say): only what
+// lies on the session's screen is sent.
+std::vector<PixelRect> Session::OnSession(std::vector<PixelRect> rects) const {
+    const int width = std::min(m_session.geometry.width, m_pixels.Width());
+    const int height = std::min(m_session.geometry.height, m_pixels.Height());
+    std::erase_if(rects, [&](PixelRect& r) {
+        r.width = std::min(r.width, width - r.x);
+        r.height = std::min(r.height, height - r.y);
+        return r.width <= 0 || r.height <= 0;
+    });
+    return rects;
+}
+
+void Session::SendScreenChanges() {
+    std::vector<PixelRect> changed;
+    if (!m_x11->screen->CaptureChanges(kChangeTile, changed)) {
+        m_log.Write("x11 display lost");
+        MarkClosed();
+        return;
+    }
+    changed = OnSession(std::move(changed));
+    if (!changed.empty()) SendUpdate(changed);
 }
 
 void Session::MarkClosed() {
@@ -158,14 +208,14 @@ bool Session::Send(const std::vector<uint8_t>& body) {
 
 void Session::SendUpdate(const std::vector<PixelRect>& rects) {
     const int frame = m_updatesSent;
-    const uint32_t compform = CompformForDesktop(m_desktop, m_options.compform);
+    const uint32_t compform = CompformForDesktop(m_pixels, m_options.compform);
     if (m_drawing) {
         if (!Send(m_drawing->Body(frame))) return;
     } else if (IsJpegCompform(compform)) {
         // A JPEG image goes out as it is, in the one envelope whose reader decodes it.
-        const std::vector<uint8_t> body = JpegImageUpdateBody(m_desktop, frame, rects, compform);
+        const std::vector<uint8_t> body = JpegImageUpdateBody(m_pixels, frame, rects, compform);
         if (body.empty() || !SendFrame(COMPEXT, body.data(), body.size(), BodyCoding::AsIs)) return;
-    } else if (!Send(ImageUpdateBody(m_desktop, frame, rects, compform))) {
+    } else if (!Send(ImageUpdateBody(m_pixels, frame, rects, compform))) {
         return;
     }
     ++m_updatesSent;
@@ -294,10 +344,10 @@ void Session::Perform(const ScenarioStep& step) {
         }
         case ScenarioAction::Update: {
             // Clipped to the screen: the client takes only rectangles that lie on it.
-            const int x = static_cast<int>(std::min<int64_t>(step.numbers[0], m_desktop.Width() - 1));
-            const int y = static_cast<int>(std::min<int64_t>(step.numbers[1], m_desktop.Height() - 1));
-            const int w = static_cast<int>(std::min<int64_t>(step.numbers[2], m_desktop.Width() - x));
-            const int h = static_cast<int>(std::min<int64_t>(step.numbers[3], m_desktop.Height() - y));
+            const int x = static_cast<int>(std::min<int64_t>(step.numbers[0], m_pixels.Width() - 1));
+            const int y = static_cast<int>(std::min<int64_t>(step.numbers[1], m_pixels.Height() - 1));
+            const int w = static_cast<int>(std::min<int64_t>(step.numbers[2], m_pixels.Width() - x));
+            const int h = static_cast<int>(std::min<int64_t>(step.numbers[3], m_pixels.Height() - y));
             if (w > 0 && h > 0) SendUpdate({PixelRect{x, y, w, h}});
             break;
         }
@@ -323,7 +373,9 @@ void Session::SendClipboard(std::string_view text) {
 
 void Session::AnswerClipboardRequest() {
     std::string text;
-    {
+    if (m_x11 != nullptr) {
+        text = m_x11->clipboard->Read();
+    } else {
         std::lock_guard lock(m_clipboardMutex);
         text = m_clipboard;
     }
@@ -340,8 +392,10 @@ SessionEnd Session::Run() {
 
     RunDueSteps(Clock::now());
     if (m_desktop.Indexed() && !Finished() && Send(ColourTableBody())) m_log.Write("colour-table sent");
-    if (!Finished()) SendUpdate(m_desktop.FullScreenTiles());
-    if (m_options.seamless && !Finished()) AnnounceWindows();
+    if (!Finished()) {
+        SendUpdate(m_x11 != nullptr ? OnSession(m_x11->screen->CaptureAll(kFullScreenTile)) : m_desktop.FullScreenTiles());
+    }
+    if (m_options.seamless && m_x11 == nullptr && !Finished()) AnnounceWindows();
     const auto interval = std::chrono::milliseconds(m_options.frameIntervalMs);
     m_nextFrame = Clock::now() + interval;
     RunDueSteps(Clock::now());
@@ -352,7 +406,11 @@ SessionEnd Session::Run() {
         if (m_clipboardAsked.exchange(false)) AnswerClipboardRequest();
         const Clock::time_point now = Clock::now();
         if (MovingUpdatesLeft() && now >= m_nextFrame) {
-            SendUpdate(m_desktop.ChangedTiles(m_updatesSent));
+            if (m_x11 != nullptr) {
+                SendScreenChanges();
+            } else {
+                SendUpdate(m_desktop.ChangedTiles(m_updatesSent));
+            }
             m_nextFrame = std::max(m_nextFrame + interval, now);
         }
         RunDueSteps(now);
@@ -366,9 +424,9 @@ SessionEnd Session::Run() {
 }  // namespace
 
 SessionEnd RunSession(StreamConnection& stream, int socket, const ServerOptions& options, const ServerSession& session,
-                      std::vector<bool>& fired, EventLog& log, RunControl& control) {
+                      std::vector<bool>& fired, EventLog& log, RunControl& control, X11Desktop* x11) {
     fired.resize(options.scenario.size(), false);
-    return Session(stream, socket, options, session, fired, log, control).Run();
+    return Session(stream, socket, options, session, fired, log, control, x11).Run();
 }
 
 }  // namespace corvane::testserver

@@ -5,6 +5,12 @@
 // The session ends when the client closes the connection, the scenario drops it, a write
 // fails, or the run is stopped. RunSession returns only after its reader thread has ended.
 // It is called on the thread that serves the connection.
+//
+// With an X11 display (`x11` not null) the session shows it instead of the generated desktop:
+// the full screen first, then every frame interval the tiles that changed on it (a write
+// blocked by a slow client delays the next look, so changes pile up into one update rather
+// than queue); the client's keys and pointer are played into it, its clipboard text becomes
+// the display's CLIPBOARD selection and its clipboard requests are answered from that.
 #pragma once
 
 #include <vector>
@@ -14,6 +20,7 @@
 #include "tools/testserver/options.h"
 #include "tools/testserver/run_control.h"
 #include "tools/testserver/session_list.h"
+#include "tools/testserver/x11_desktop.h"
 
 namespace corvane::testserver {
 
@@ -25,6 +32,6 @@ enum class SessionEnd {
 // `fired` holds one flag per scenario step: the steps that have run in this server run.
 [[nodiscard]] SessionEnd RunSession(StreamConnection& stream, int socket, const ServerOptions& options,
                                     const ServerSession& session, std::vector<bool>& fired, EventLog& log,
-                                    RunControl& control);
+                                    RunControl& control, X11Desktop* x11 = nullptr);
 
 }  // namespace corvane::testserver
