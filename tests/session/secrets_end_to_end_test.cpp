@@ -100,7 +100,7 @@ TEST_F(SecretsEndToEndTest, NoPasswordServerCodeOrTicketReachesTheLogAtTheHighes
     };
     std::string ticketLines = "ClientTime 1700000000\r\nTimeWindow 3600\r\n";
     for (size_t i = 0; i < ticket.size(); ++i) {
-        char key[32];
+        char key[48];
         std::snprintf(key, sizeof key, "Authentication%2.2zu ", i + 1);
         ticketLines += key + ticket[i] + "\r\n";
     }
