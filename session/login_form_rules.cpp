@@ -6,8 +6,14 @@
 
 #include "config/log.h"
 #include "config/scrambled_text.h"
+#include "crypto/secure_wipe.h"
 
 namespace corvane {
+
+SessionLoginFields::~SessionLoginFields() {
+    SecureWipe(password);
+    SecureWipe(serverCode);
+}
 
 namespace {
 

@@ -81,7 +81,10 @@ struct DisplayModeCheck {
 [[nodiscard]] DisplayModeCheck CheckDisplayMode(int index, int desktopDepth);
 
 // What the Session Login dialog shows and the user edits, as texts and list positions.
+// The password and the server code are wiped when the fields go (a copy wipes its own).
 struct SessionLoginFields {
+    ~SessionLoginFields();
+
     std::string user;
     std::string password;  // clear text
     std::string serverText;

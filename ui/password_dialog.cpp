@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "crypto/secure_wipe.h"
 #include "ui/context_help.h"
+#include "ui/secret_text.h"
 
 namespace corvane {
 
@@ -71,8 +73,9 @@ PasswordDialog::PasswordDialog(const ClientSettings& settings, LoginMemory& memo
 }
 
 void PasswordDialog::Connect() {
-    const UserMessage message = AcceptPassword(m_user->text().toStdString(), m_password->text().toStdString(),
-                                               m_form.settings, m_memory);
+    std::string password = SecretText(*m_password);
+    const UserMessage message = AcceptPassword(m_user->text().toStdString(), password, m_form.settings, m_memory);
+    SecureWipe(password);
     if (!message.empty()) {
         m_messages(message);
         return;

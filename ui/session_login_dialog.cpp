@@ -15,6 +15,7 @@
 
 #include "session/window_commands.h"
 #include "ui/properties_sheet.h"
+#include "ui/secret_text.h"
 
 namespace corvane {
 
@@ -189,12 +190,12 @@ void LoginDialog::Fill(const SessionLoginFields& f) {
 SessionLoginFields LoginDialog::Fields() const {
     SessionLoginFields f;
     f.user = m_user->text().toStdString();
-    f.password = m_password->text().toStdString();
+    f.password = SecretText(*m_password);
     f.serverText = m_server->currentText().toStdString();
     f.serverName = m_serverName->text().toStdString();
     f.port = m_port->text().trimmed().toStdString();
     f.sessionId = m_sessionId->text().trimmed().toStdString();
-    f.serverCode = m_serverCode->text().toStdString();
+    f.serverCode = SecretText(*m_serverCode);
     f.bandwidth = m_bandwidth->currentIndex();
     f.width = m_width->currentText().toStdString();
     f.height = m_height->text().trimmed().toStdString();
