@@ -189,6 +189,23 @@ TEST_F(EndToEndTest, ASecondDropEndsTheSessionUnlessReconnectionIsAllowedAgain) 
     EXPECT_FALSE(Contains(run.log, "Ending the session after 30")) << run.log;
 }
 
+// A server that breaks every session at random, over and over: the client reconnects each
+// time and ends when it was told to, normally.
+TEST_F(EndToEndTest, RandomFaultsAndReconnectionsEndTheClientNormally) {
+    ASSERT_TRUE(StartServer({"--faults", "250", "--frame-interval", "20", "--seed", "5"}, false));
+    ClientRun run = RunClient({"--exit-after", "6"}, ConnectionFile());
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_TRUE(Contains(run.log, "Retry worked")) << run.log;
+    const std::string server = ServerLog(std::chrono::milliseconds(100));
+    const auto count = [&server](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = server.find(what); at != std::string::npos; at = server.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_GE(count("\nfault "), 8u) << server;
+    EXPECT_GE(count("session start"), 2u) << server;
+}
+
 TEST_F(EndToEndTest, AReconnectionThatCannotConnectSaysInvalidDataAndEnds) {
     // The server takes one connection only: the reconnection finds nobody listening.
     ASSERT_TRUE(StartServer({"--frames", "100", "--frame-interval", "20", "--scenario",

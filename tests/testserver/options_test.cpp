@@ -13,7 +13,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
                                             "--session-count", "51", "--entry-size", "380", "--static",
                                             "--login-status", "9", "--seed", "4294967295", "--compform", "9",
                                             "--silent-after", "2", "--drop-at", "init-reply-half", "--tls-garbage",
-                                            "--key-codes", "table"});
+                                            "--key-codes", "table", "--faults", "5000"});
     ASSERT_EQ(c.error, "");
     const ServerOptions& o = c.options;
     EXPECT_EQ(o.port, 0);
@@ -30,6 +30,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
     EXPECT_EQ(o.dropAt, LoginDrop::InitReplyHalf);
     EXPECT_TRUE(o.tlsGarbage);
     EXPECT_EQ(o.keyCodes, KeyCodes::KeysymTable);
+    EXPECT_EQ(o.faultsMs, 5000);
 }
 
 TEST(OptionsTest, DefaultsServeTheDemo) {
@@ -52,7 +53,7 @@ TEST(OptionsTest, RefusesBadArguments) {
         {"--geometry", "800"},   {"--frames", "-1"},  {"--entry-size", "0"},     {"--frame-interval", "0"},
         {"--compform", "0"},     {"--compform", "13"},    {"--compform", "100"},     {"--compform", "202"},
         {"--compform", "6", "--envelope", "compext"}, {"--envelope", "compext", "--compform", "9"},
-        {"--silent-after", "-1"}, {"--drop-at", "login"}, {"--key-codes", "evdev"},
+        {"--silent-after", "-1"}, {"--drop-at", "login"}, {"--key-codes", "evdev"}, {"--faults", "0"},
     };
     for (const auto& arguments : bad) {
         EXPECT_NE(ParseCommandLine(arguments).error, "") << arguments[0];

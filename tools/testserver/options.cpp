@@ -133,6 +133,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         {"--envelope", true, ApplyEnvelope},
         Number("--compform", 1, 201, &ServerOptions::compform),
         Number("--frame-interval", 1, 60'000, &ServerOptions::frameIntervalMs),
+        Number("--faults", 10, 3'600'000, &ServerOptions::faultsMs),
         Number("--frames", 0, 1'000'000, &ServerOptions::frames),
         Flag("--static", &ServerOptions::still),
         Flag("--seamless", &ServerOptions::seamless),
@@ -283,6 +284,11 @@ Session
   --seamless             after the full screen, announce the desktop's windows as
                          seamless windows (ids 1, 2, ...; title "window-ID"; the
                          odd ids linked to id + 100, the even ones to nothing).
+  --faults MS            for long runs: every session allows reconnection (session
+                         control 5019), then meets a random fault every MS/2 to 3MS/2:
+                         drop, half-frame then drop, bad-frame-size-12, corrupt-compext,
+                         bell, colour-table, a clipboard text or a pointer warp (chosen
+                         from --seed and the session's number; logged as "fault ...").
   --scenario FILE        scripted actions, one per line ('#' starts a comment); each
                          runs once per server run, in the first session that reaches it:
                            after-frames N ACTION   after the session's N-th image update

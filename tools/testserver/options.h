@@ -59,6 +59,9 @@ struct ServerOptions {
     // since its site settings choose map 2 unless they say otherwise.
     KeyCodes keyCodes = KeyCodes::BuiltinMap;
     uint32_t seed = 1;
+    // Not 0: every session allows reconnection, then meets a random fault (a dropped or cut
+    // connection, a bad frame, a bell, a clipboard text...) about this often.
+    int faultsMs = 0;
     std::string scenarioPath;
     std::vector<ScenarioStep> scenario;  // filled by the caller from scenarioPath
     std::string logPath;  // empty: standard error

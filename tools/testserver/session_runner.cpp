@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <optional>
+#include <random>
 #include <sstream>
 #include <atomic>
 #include <memory>
@@ -28,6 +30,7 @@ namespace corvane::testserver {
 namespace {
 
 constexpr uint32_t kExitCode = 5002;
+constexpr uint32_t kAllowReconnection = 5019;
 // A COMPEXT body that is not a zlib stream: the client must skip it and carry on.
 constexpr size_t kCorruptBodySize = 48;
 constexpr uint8_t kCorruptByte = 0xA5;
@@ -36,6 +39,9 @@ constexpr uint32_t kTooSmallFrame = 12;
 // second half can stop the reader.
 constexpr uint32_t kHalfFrameBody = 4096;
 constexpr uint8_t kHalfFrameByte = 0x5A;
+
+// Sessions served by this process: each draws other faults.
+std::atomic<uint32_t> g_sessionsRun{0};
 
 class Session {
   public:
@@ -50,7 +56,8 @@ class Session {
           m_desktop({session.geometry.width, session.geometry.height, session.geometry.depth, options.seed}),
           m_x11(x11),
           m_pixels(x11 != nullptr ? static_cast<const PixelSource&>(*x11->screen) : m_desktop),
-          m_fired(fired) {
+          m_fired(fired),
+          m_faultRandom(options.seed * 7919u + ++g_sessionsRun) {
         if (m_x11 != nullptr) {
             m_x11->screen->SetSessionDepth(session.geometry.depth);
         } else if (IsDrawingCompform(options.compform) && !m_desktop.Indexed()) {
@@ -72,6 +79,9 @@ class Session {
     [[nodiscard]] std::optional<Clock::time_point> NextWake() const;
     void RunDueSteps(Clock::time_point now);
     void Perform(const ScenarioStep& step);
+    // --faults: the next fault's time, and the fault itself.
+    [[nodiscard]] Clock::time_point NextFaultTime();
+    void InjectFault();
     void SendClipboard(std::string_view text);
     void AnswerClipboardRequest();
     void AnnounceWindows();
@@ -95,6 +105,8 @@ class Session {
     // The rest belongs to the serving thread, except the two flags the reader sets.
     FrameBuilder m_frame;
     std::vector<bool>& m_fired;
+    std::mt19937 m_faultRandom;
+    std::optional<Clock::time_point> m_nextFault;
     Clock::time_point m_start;
     Clock::time_point m_nextFrame;
     int m_updatesSent = 0;
@@ -236,6 +248,7 @@ std::optional<Clock::time_point> Session::NextWake() const {
         const Clock::time_point due = m_start + std::chrono::milliseconds(step.when);
         if (!wake || due < *wake) wake = due;
     }
+    if (m_nextFault && (!wake || *m_nextFault < *wake)) wake = m_nextFault;
     return wake;
 }
 
@@ -249,6 +262,32 @@ void Session::RunDueSteps(Clock::time_point now) {
         m_fired[i] = true;
         Perform(step);
     }
+}
+
+Clock::time_point Session::NextFaultTime() {
+    const int mean = m_options.faultsMs;
+    std::uniform_int_distribution<int> after(mean / 2, mean + mean / 2);
+    return Clock::now() + std::chrono::milliseconds(after(m_faultRandom));
+}
+
+void Session::InjectFault() {
+    ScenarioStep step;
+    step.trigger = ScenarioTrigger::AfterMs;
+    const ScenarioAction kinds[] = {ScenarioAction::Drop,           ScenarioAction::HalfFrame,
+                                    ScenarioAction::BadFrameSize12, ScenarioAction::CorruptCompext,
+                                    ScenarioAction::Bell,           ScenarioAction::ColourTable,
+                                    ScenarioAction::ClipboardText,  ScenarioAction::Warp};
+    step.action = kinds[std::uniform_int_distribution<size_t>(0, std::size(kinds) - 1)(m_faultRandom)];
+    if (step.action == ScenarioAction::ClipboardText) {
+        step.text = "fault " + std::to_string(m_faultRandom());
+    } else if (step.action == ScenarioAction::Warp) {
+        step.code = m_faultRandom() % static_cast<uint32_t>(std::max(1, m_session.geometry.width));
+        step.argument = m_faultRandom() % static_cast<uint32_t>(std::max(1, m_session.geometry.height));
+    }
+    m_log.Write("fault " + DescribeAction(step));
+    Perform(step);
+    // A cut frame leaves the client waiting for the rest: the connection goes with it.
+    if (step.action == ScenarioAction::HalfFrame && !Finished()) Perform(ScenarioStep{.action = ScenarioAction::Drop});
 }
 
 void Session::Perform(const ScenarioStep& step) {
@@ -396,6 +435,10 @@ SessionEnd Session::Run() {
         SendUpdate(m_x11 != nullptr ? OnSession(m_x11->screen->CaptureAll(kFullScreenTile)) : m_desktop.FullScreenTiles());
     }
     if (m_options.seamless && m_x11 == nullptr && !Finished()) AnnounceWindows();
+    if (m_options.faultsMs > 0 && !Finished()) {
+        Perform(ScenarioStep{.action = ScenarioAction::SessionControl, .code = kAllowReconnection});
+        m_nextFault = NextFaultTime();
+    }
     const auto interval = std::chrono::milliseconds(m_options.frameIntervalMs);
     m_nextFrame = Clock::now() + interval;
     RunDueSteps(Clock::now());
@@ -414,6 +457,10 @@ SessionEnd Session::Run() {
             m_nextFrame = std::max(m_nextFrame + interval, now);
         }
         RunDueSteps(now);
+        if (m_nextFault && now >= *m_nextFault && !Finished()) {
+            InjectFault();
+            m_nextFault = NextFaultTime();
+        }
     }
 
     ::shutdown(m_socket, SHUT_RDWR);  // the reader returns from a read blocked on the socket
