@@ -2,8 +2,11 @@
 // acted on in seamless mode only, with the records the log keeps of each.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
+#include "session/child_process.h"
 #include "session/end_to_end_fixture.h"
 #include "tools/testserver/desktop.h"
 
@@ -44,6 +47,39 @@ TEST_F(SeamlessEndToEndTest, AnnouncedWindowsAreCreatedOnlyInSeamlessMode) {
         EXPECT_EQ(run.log.find("Resize/Move to 30 x 40 @ 10, 20") != std::string::npos, seamless) << run.log;
         EXPECT_EQ(run.log.find("Destroy window req id 2:") != std::string::npos, seamless) << run.log;
     }
+}
+
+// A terminal on a real X display served by the test server is announced as a window of the
+// session, at its place and with its title, and the seamless client creates it there.
+TEST_F(SeamlessEndToEndTest, AnXtermOnTheServedDisplayBecomesASessionWindow) {
+    ChildProcess xvfb;
+    ASSERT_TRUE(xvfb.Start({"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {},
+                           "/dev/null"));
+    const std::string display = ":" + xvfb.ReadLine(std::chrono::seconds(20));
+    ASSERT_GT(display.size(), 1u);
+    ChildProcess xterm;
+    ASSERT_TRUE(xterm.Start({"/usr/bin/xterm", "-display", display, "-title", "seamless xterm", "-geometry",
+                             "40x10+30+20"},
+                            {}, "/dev/null"));
+    // Mapped before the session starts, so that its first announcement holds it.
+    bool mapped = false;
+    for (int attempt = 0; attempt < 200 && !mapped; ++attempt) {
+        ChildProcess query;
+        mapped = query.Start({"/usr/bin/xwininfo", "-display", display, "-name", "seamless xterm"}, {}, "/dev/null") &&
+                 query.Wait() == 0;
+        if (!mapped) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(mapped);
+
+    ASSERT_TRUE(StartServer({"--x11", display, "--seamless", "--scenario", Scenario("after-ms 1000 sctl 5002\n")}));
+    const ClientRun run = RunClient({"--exit-after", "30"}, ConnectionFile("UseSeamlessWindowingMode 1\r\n"));
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    const std::string server = ServerLog();
+    EXPECT_NE(server.find(" x=30 y=20 "), std::string::npos) << server;
+    EXPECT_NE(server.find("title=\"seamless xterm\""), std::string::npos) << server;
+    EXPECT_NE(run.log.find("@ 30, 20"), std::string::npos) << run.log;
+    xterm.Terminate();
+    xvfb.Terminate();
 }
 
 }  // namespace

@@ -283,7 +283,9 @@ Session
                          KeyMapNumber 0, or with key-map mode toggled off).
   --seamless             after the full screen, announce the desktop's windows as
                          seamless windows (ids 1, 2, ...; title "window-ID"; the
-                         odd ids linked to id + 100, the even ones to nothing).
+                         odd ids linked to id + 100, the even ones to nothing); with
+                         --x11, the display's mapped top-level windows with their
+                         places and titles, each linked to its X window id.
   --faults MS            for long runs: every session allows reconnection (session
                          control 5019), then meets a random fault every MS/2 to 3MS/2:
                          drop, half-frame then drop, bad-frame-size-12, corrupt-compext,

@@ -394,15 +394,28 @@ void Session::Perform(const ScenarioStep& step) {
 }
 
 void Session::AnnounceWindows() {
-    uint32_t id = 0;
-    for (const PixelRect& r : m_desktop.Windows()) {
-        ++id;
-        WindowAnnouncement window{7001, id, r.x, r.y, r.width, r.height, id % 2 == 1 ? id + 100 : 0,
-                                  "window-" + std::to_string(id)};
+    std::vector<WindowAnnouncement> windows;
+    if (m_x11 != nullptr) {
+        // The X display's own windows, each linked to its X window.
+        uint32_t id = 0;
+        for (const X11Screen::TopWindow& w : m_x11->screen->TopLevelWindows()) {
+            const PixelRect& r = w.place;
+            windows.push_back({7001, ++id, r.x, r.y, r.width, r.height, w.xid, w.title});
+        }
+    } else {
+        uint32_t id = 0;
+        for (const PixelRect& r : m_desktop.Windows()) {
+            ++id;
+            windows.push_back(
+                {7001, id, r.x, r.y, r.width, r.height, id % 2 == 1 ? id + 100 : 0, "window-" + std::to_string(id)});
+        }
+    }
+    for (const WindowAnnouncement& window : windows) {
         if (!Send(WindowRequestBody(window))) return;
-        m_log.Write("window announced id=" + std::to_string(id) + " x=" + std::to_string(r.x) + " y=" +
-                    std::to_string(r.y) + " width=" + std::to_string(r.width) + " height=" + std::to_string(r.height) +
-                    " linked=" + std::to_string(window.linkedId));
+        m_log.Write("window announced id=" + std::to_string(window.id) + " x=" + std::to_string(window.x) +
+                    " y=" + std::to_string(window.y) + " width=" + std::to_string(window.width) +
+                    " height=" + std::to_string(window.height) + " linked=" + std::to_string(window.linkedId) +
+                    " title=\"" + window.title + "\"");
     }
 }
 
@@ -434,7 +447,7 @@ SessionEnd Session::Run() {
     if (!Finished()) {
         SendUpdate(m_x11 != nullptr ? OnSession(m_x11->screen->CaptureAll(kFullScreenTile)) : m_desktop.FullScreenTiles());
     }
-    if (m_options.seamless && m_x11 == nullptr && !Finished()) AnnounceWindows();
+    if (m_options.seamless && !Finished()) AnnounceWindows();
     if (m_options.faultsMs > 0 && !Finished()) {
         Perform(ScenarioStep{.action = ScenarioAction::SessionControl, .code = kAllowReconnection});
         m_nextFault = NextFaultTime();
