@@ -250,14 +250,16 @@ TEST_F(FaultEndToEnd, EachBrokenServerEndsTheClientWithItsMessageAndNoHalfWritte
          Route::Direct, {}, 0, "", "action drop", "Body read of 4096 bytes failed", true, milliseconds(5000)},
         // A server that stops sending: the user's end (here the client's own deadline of a
         // second) still ends the client at once, also while it waits inside a frame.
-        {"silent after the first frame", {"--static"}, "", false, Route::Direct, {"--exit-after", "1"}, 0, "",
-         "frame sent n=1", "Ending the session after 1.0 seconds", true, milliseconds(4000)},
+        // The client's own end comes 3 s into the session, late enough for the first frame
+        // to have gone out even under the thread sanitizer.
+        {"silent after the first frame", {"--static"}, "", false, Route::Direct, {"--exit-after", "3"}, 0, "",
+         "frame sent n=1", "Ending the session after 3.0 seconds", true, milliseconds(7000)},
         {"silent inside a frame", {"--static"}, "after-frames 1 half-frame\n", false, Route::Direct,
-         {"--exit-after", "1"}, 0, "", "action half-frame", "Ending the session after 1.0 seconds", true,
-         milliseconds(4000)},
+         {"--exit-after", "3"}, 0, "", "action half-frame", "Ending the session after 3.0 seconds", true,
+         milliseconds(7000)},
         {"silent inside a frame (TLS)", {"--static"}, "after-frames 1 half-frame\n", true, Route::Direct,
-         {"--exit-after", "1"}, 0, "", "action half-frame", "Ending the session after 1.0 seconds", true,
-         milliseconds(4000)},
+         {"--exit-after", "3"}, 0, "", "action half-frame", "Ending the session after 3.0 seconds", true,
+         milliseconds(7000)},
         // Bytes that are no TLS record where the first record of the login should be.
         {"garbage after the TLS handshake", {"--tls-garbage"}, "", true, Route::Direct, {}, 255, kLostAtEveryAttempt,
          "tls garbage sent bytes=64", "Return from cnctConnect = -1010", false, milliseconds(5000)},
