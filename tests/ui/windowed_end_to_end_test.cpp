@@ -349,8 +349,9 @@ private slots:
 
     void TheServerMovesThePointerAndItsEchoIsNotSentBack() {
         WindowedSession session;
-        // The static desktop sends its one picture and then nothing: the warp follows at once.
-        QVERIFY(session.Start(kSmallWidth, kSmallHeight, "after-ms 1500 warp 40 30\n"));
+        // The static desktop sends its one picture and then nothing; the warp comes once the
+        // test has found the picture and put the pointer on it, also on a slow sanitized run.
+        QVERIFY(session.Start(kSmallWidth, kSmallHeight, "after-ms 5000 warp 40 30\n"));
         const Frame frame(kSmallWidth, kSmallHeight);
         std::optional<QPoint> origin;
         QTRY_VERIFY_WITH_TIMEOUT((origin = FindFrame(GrabScreen(), frame)).has_value(),
