@@ -13,7 +13,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
                                             "--session-count", "51", "--entry-size", "380", "--static",
                                             "--login-status", "9", "--seed", "4294967295", "--compform", "9",
                                             "--silent-after", "2", "--drop-at", "init-reply-half", "--tls-garbage",
-                                            "--key-codes", "table", "--faults", "5000"});
+                                            "--key-codes", "table", "--faults", "5000", "--record", "session.rec"});
     ASSERT_EQ(c.error, "");
     const ServerOptions& o = c.options;
     EXPECT_EQ(o.port, 0);
@@ -31,6 +31,7 @@ TEST(OptionsTest, TakesValuesAndFlags) {
     EXPECT_TRUE(o.tlsGarbage);
     EXPECT_EQ(o.keyCodes, KeyCodes::KeysymTable);
     EXPECT_EQ(o.faultsMs, 5000);
+    EXPECT_EQ(o.recordPath, "session.rec");
 }
 
 TEST(OptionsTest, DefaultsServeTheDemo) {
@@ -54,6 +55,7 @@ TEST(OptionsTest, RefusesBadArguments) {
         {"--compform", "0"},     {"--compform", "13"},    {"--compform", "100"},     {"--compform", "202"},
         {"--compform", "6", "--envelope", "compext"}, {"--envelope", "compext", "--compform", "9"},
         {"--silent-after", "-1"}, {"--drop-at", "login"}, {"--key-codes", "evdev"}, {"--faults", "0"},
+        {"--record"}, {"--replay", ""}, {"--replay", "a.rec", "--record", "b.rec"}, {"--x11", ":1", "--replay", "a.rec"},
     };
     for (const auto& arguments : bad) {
         EXPECT_NE(ParseCommandLine(arguments).error, "") << arguments[0];

@@ -15,7 +15,9 @@
 
 #include "config/log.h"
 #include "tools/testserver/event_log.h"
+#include "tools/testserver/desktop.h"
 #include "tools/testserver/options.h"
+#include "tools/testserver/recording.h"
 #include "tools/testserver/scenario.h"
 #include "tools/testserver/server.h"
 #include "tools/testserver/x11_desktop.h"
@@ -112,7 +114,33 @@ int main(int argc, char** argv) {
                   " damage=" + (x11.screen->HasDamage() ? "yes" : "no") +
                   " shm=" + (x11.screen->HasSharedMemory() ? "yes" : "no"));
     }
-    corvane::testserver::Server server(options, log, x11.screen ? &x11 : nullptr);
+    // A replay gives every session the recording's size, and needs the server code its
+    // frames were enciphered with.
+    corvane::testserver::Recording replay;
+    if (!options.replayPath.empty()) {
+        std::string error;
+        if (!corvane::testserver::ReadRecording(options.replayPath, replay, error)) {
+            std::cerr << "corvane-testserver: --replay: " << error << "\n";
+            return kStartError;
+        }
+        const corvane::testserver::SessionGeometry& g = replay.geometry;
+        if (g.width < 1 || g.width > corvane::testserver::kMaxDesktopWidth || g.height < 1 ||
+            g.height > corvane::testserver::kMaxDesktopHeight) {
+            std::cerr << "corvane-testserver: --replay: " << options.replayPath << " has a size no session can have\n";
+            return kStartError;
+        }
+        if (replay.serverCodeCheck != corvane::testserver::ServerCodeCheck(options.serverCode)) {
+            std::cerr << "corvane-testserver: --replay: " << options.replayPath
+                      << " was recorded under another --server-code\n";
+            return kStartError;
+        }
+        options.geometry = std::pair<int, int>(g.width, g.height);
+        log.Write("replay file=" + options.replayPath + " width=" + std::to_string(g.width) + " height=" +
+                  std::to_string(g.height) + " depth=" + std::to_string(g.depth) + " updates=" +
+                  std::to_string(replay.updates) + " bytes=" + std::to_string(replay.bytes.size()));
+    }
+    corvane::testserver::Server server(options, log, x11.screen ? &x11 : nullptr,
+                                       options.replayPath.empty() ? nullptr : &replay);
     const int port = server.Listen();
     if (port < 0) return kStartError;
     std::printf("listening on %d\n", port);

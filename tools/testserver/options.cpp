@@ -157,6 +157,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
              o.scenarioPath = v;
              return {};
          }},
+        {"--record", true, [](ServerOptions& o, const std::string& v) -> std::string {
+             if (v.empty()) return "--record takes a file name";
+             o.recordPath = v;
+             return {};
+         }},
+        {"--replay", true, [](ServerOptions& o, const std::string& v) -> std::string {
+             if (v.empty()) return "--replay takes a file name";
+             o.replayPath = v;
+             return {};
+         }},
         {"--log", true, [](ServerOptions& o, const std::string& v) -> std::string {
              o.logPath = v;
              return {};
@@ -198,6 +208,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if ((compform == 6 || compform == 9) && result.options.envelope == COMPEXT) {
         result.error = "--compform 6 and 9 (planar run-length) need an envelope other than compext";
+    }
+    // A replayed session sends nothing of its own, so there would be nothing to record, and
+    // it has no screen to take from a display.
+    if (!result.options.replayPath.empty() && (!result.options.recordPath.empty() || !result.options.x11Display.empty())) {
+        result.error = "--replay takes neither --record nor --x11";
     }
     return result;
 }
@@ -319,6 +334,20 @@ Session
                            update X Y W H     an image update of that part of the screen
                            half-frame         a frame header announcing 4096 bytes and
                                               the first 2048 of them, nothing more
+
+Recording
+  --record FILE          write what the first session sends after its login (the frames
+                         as they went out, before TLS) to FILE, with the session's size,
+                         depth and update count; the file is complete once the session
+                         has ended.
+  --replay FILE          every session sends the recording in FILE instead of a desktop,
+                         as fast as the client reads, then waits for the client to close.
+                         The session gets the recording's size (--geometry is replaced);
+                         a login granted another depth is closed after the login
+                         ("replay refused"), and the server code must be the recording's.
+                         Logs "replay sent bytes=N of=T updates=U ms=M" once all is
+                         written and "replay end ms=M" when the client has closed, both
+                         counted from the first byte. Not with --record or --x11.
 
 Output
   --log FILE             event log, one line per event (default: standard error):

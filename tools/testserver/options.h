@@ -64,6 +64,8 @@ struct ServerOptions {
     int faultsMs = 0;
     std::string scenarioPath;
     std::vector<ScenarioStep> scenario;  // filled by the caller from scenarioPath
+    std::string recordPath;  // not empty: the first session's bytes are recorded there
+    std::string replayPath;  // not empty: every session sends this recording
     std::string logPath;  // empty: standard error
     int traceLevel = 0;
     bool help = false;

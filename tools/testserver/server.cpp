@@ -31,10 +31,11 @@ SessionGeometry AnnouncedGeometry(const ServerOptions& options) {
 
 }  // namespace
 
-Server::Server(ServerOptions options, EventLog& log, X11Desktop* x11)
+Server::Server(ServerOptions options, EventLog& log, X11Desktop* x11, const Recording* replay)
     : m_options(std::move(options)),
       m_log(log),
       m_x11(x11),
+      m_replay(replay),
       m_state{SessionStore(m_options.sessionCount, AnnouncedGeometry(m_options)), m_options.redirectOnce} {}
 
 Server::~Server() {
@@ -130,8 +131,7 @@ void Server::Serve(int socket) {
         stream.StartSslLibrary();
         const LoginOutcome login = ServeLogin(stream, socket, m_options, m_state, m_log);
         if (login.attached) {
-            const SessionEnd end =
-                RunSession(stream, socket, m_options, login.session, m_stepsFired, m_log, m_control, m_x11);
+            const SessionEnd end = RunAttached(stream, socket, login);
             ++m_sessions;
             // Someone else's session carries on without this client; it is not ours to list.
             const char* state = login.collaboration ? "left" : end == SessionEnd::Disconnected ? "disconnected" : "ended";
@@ -141,6 +141,36 @@ void Server::Serve(int socket) {
         m_control.ClearActiveSocket();
         (void)stream.Close(socket);  // always 0
     }
+}
+
+SessionEnd Server::RunAttached(StreamConnection& stream, int socket, const LoginOutcome& login) {
+    const SessionGeometry& g = login.session.geometry;
+    if (m_replay != nullptr) {
+        // The recorded frames were made for one frame buffer: any other would draw them wrong
+        // or refuse them.
+        const SessionGeometry& r = m_replay->geometry;
+        if (g.width != r.width || g.height != r.height || g.depth != r.depth) {
+            m_log.Write("replay refused: session " + std::to_string(g.width) + "x" + std::to_string(g.height) + "x" +
+                        std::to_string(g.depth) + ", recording " + std::to_string(r.width) + "x" +
+                        std::to_string(r.height) + "x" + std::to_string(r.depth));
+            return SessionEnd::Disconnected;
+        }
+        return RunSession(stream, socket, m_options, login.session, m_stepsFired, m_log, m_control, nullptr, m_replay);
+    }
+    if (m_options.recordPath.empty() || m_recorded) {
+        return RunSession(stream, socket, m_options, login.session, m_stepsFired, m_log, m_control, m_x11);
+    }
+    m_recorded = true;
+    RecordingWriter writer;
+    if (!writer.Open(m_options.recordPath, g, m_options.serverCode)) {
+        m_log.Write("recording not written: cannot write " + m_options.recordPath);
+        return RunSession(stream, socket, m_options, login.session, m_stepsFired, m_log, m_control, m_x11);
+    }
+    const SessionEnd end =
+        RunSession(stream, socket, m_options, login.session, m_stepsFired, m_log, m_control, m_x11, nullptr, &writer);
+    m_log.Write(writer.Close() ? "recording written path=" + m_options.recordPath
+                               : "recording failed path=" + m_options.recordPath);
+    return end;
 }
 
 void Server::HoldSilent(int socket) {

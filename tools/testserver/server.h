@@ -14,15 +14,18 @@
 #include "tools/testserver/event_log.h"
 #include "tools/testserver/login_server.h"
 #include "tools/testserver/options.h"
+#include "tools/testserver/recording.h"
 #include "tools/testserver/run_control.h"
+#include "tools/testserver/session_runner.h"
 #include "tools/testserver/x11_desktop.h"
 
 namespace corvane::testserver {
 
 class Server {
   public:
-    // `x11`, when not null, is the X11 display every session serves; it outlives the server.
-    Server(ServerOptions options, EventLog& log, X11Desktop* x11 = nullptr);
+    // `x11`, when not null, is the X11 display every session serves; `replay`, when not null,
+    // the recording every session sends instead. Both outlive the server.
+    Server(ServerOptions options, EventLog& log, X11Desktop* x11 = nullptr, const Recording* replay = nullptr);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -40,6 +43,8 @@ class Server {
 
   private:
     void Serve(int socket);
+    // Runs an attached session: a replay, a recorded one, or a plain one.
+    [[nodiscard]] SessionEnd RunAttached(StreamConnection& stream, int socket, const LoginOutcome& login);
     // A connection past --silent-after: what the client sends is read and dropped, nothing is
     // answered, until the client closes it or the run is stopped.
     void HoldSilent(int socket);
@@ -47,6 +52,8 @@ class Server {
     const ServerOptions m_options;
     EventLog& m_log;
     X11Desktop* const m_x11;
+    const Recording* const m_replay;
+    bool m_recorded = false;  // --record has taken its session
     RunControl m_control;
     LoginState m_state;
     std::vector<bool> m_stepsFired;  // scenario steps that have run

@@ -46,7 +46,8 @@ std::atomic<uint32_t> g_sessionsRun{0};
 class Session {
   public:
     Session(StreamConnection& stream, int socket, const ServerOptions& options, const ServerSession& session,
-            std::vector<bool>& fired, EventLog& log, RunControl& control, X11Desktop* x11)
+            std::vector<bool>& fired, EventLog& log, RunControl& control, X11Desktop* x11, const Recording* replay,
+            RecordingWriter* record)
         : m_stream(stream),
           m_socket(socket),
           m_options(options),
@@ -56,6 +57,8 @@ class Session {
           m_desktop({session.geometry.width, session.geometry.height, session.geometry.depth, options.seed}),
           m_x11(x11),
           m_pixels(x11 != nullptr ? static_cast<const PixelSource&>(*x11->screen) : m_desktop),
+          m_replay(replay),
+          m_record(record),
           m_fired(fired),
           m_faultRandom(options.seed * 7919u + ++g_sessionsRun) {
         if (m_x11 != nullptr) {
@@ -88,6 +91,7 @@ class Session {
     void PlayInput(const ClientEvent& event);
     [[nodiscard]] std::vector<PixelRect> OnSession(std::vector<PixelRect> rects) const;
     void SendScreenChanges();
+    void Replay();
 
     StreamConnection& m_stream;
     const int m_socket;
@@ -101,6 +105,9 @@ class Session {
     const PixelSource& m_pixels;  // what the image updates show: the X11 screen or m_desktop
     // Compforms 101, 102 and 201: every update is a drawing request of the whole screen.
     std::unique_ptr<DrawingStream> m_drawing;
+    const Recording* const m_replay;   // or null
+    RecordingWriter* const m_record;   // or null
+    bool m_recordFailed = false;
 
     // The rest belongs to the serving thread, except the two flags the reader sets.
     FrameBuilder m_frame;
@@ -201,9 +208,39 @@ void Session::MarkClosed() {
 }
 
 bool Session::Write(const uint8_t* bytes, size_t size) {
-    if (m_stream.zRPshWrite(m_socket, bytes, static_cast<int>(size)) == static_cast<int>(size)) return true;
+    if (m_stream.zRPshWrite(m_socket, bytes, static_cast<int>(size)) == static_cast<int>(size)) {
+        // Only what the client was given: a replay must not send bytes that never went out.
+        if (m_record != nullptr && !m_record->Append(bytes, size) && !m_recordFailed) {
+            m_recordFailed = true;
+            m_log.Write("recording write failed");
+        }
+        return true;
+    }
     MarkClosed();
     return false;
+}
+
+void Session::Replay() {
+    // Chunks small enough that a stop or a closed client is noticed soon, large enough that
+    // the writes cost nothing beside the client's reading.
+    constexpr size_t kChunk = 1 << 20;
+    const std::vector<uint8_t>& bytes = m_replay->bytes;
+    const Clock::time_point start = Clock::now();
+    size_t sent = 0;
+    while (sent < bytes.size() && !Finished() && !m_control.StopRequested()) {
+        const size_t size = std::min(kChunk, bytes.size() - sent);
+        if (!Write(bytes.data() + sent, size)) break;
+        sent += size;
+    }
+    const auto ms = [start] {
+        return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    };
+    m_log.Write("replay sent bytes=" + std::to_string(sent) + " of=" + std::to_string(bytes.size()) +
+                " updates=" + std::to_string(m_replay->updates) + " ms=" + ms());
+    m_control.WaitUntil(std::nullopt, [this] { return Finished(); });
+    // The client closes once it has drawn what it was told to wait for: this is the time the
+    // whole stream took it, from the first byte offered.
+    m_log.Write("replay end ms=" + ms());
 }
 
 bool Session::SendFrame(uint16_t envelope, const uint8_t* body, size_t size, BodyCoding coding) {
@@ -231,6 +268,7 @@ void Session::SendUpdate(const std::vector<PixelRect>& rects) {
         return;
     }
     ++m_updatesSent;
+    if (m_record != nullptr) m_record->CountUpdate();
     m_log.Write("frame sent n=" + std::to_string(m_updatesSent) + " desktop=" + std::to_string(frame) +
                 " rects=" + std::to_string(rects.size()) + " bytes=" + std::to_string(m_frame.size()));
 }
@@ -441,6 +479,12 @@ SessionEnd Session::Run() {
                 " height=" + std::to_string(g.height) + " depth=" + std::to_string(g.depth));
     m_start = Clock::now();
     std::thread reader([this] { ReadClient(); });
+    if (m_replay != nullptr) {
+        Replay();
+        ::shutdown(m_socket, SHUT_RDWR);
+        reader.join();
+        return m_clientExit ? SessionEnd::Ended : SessionEnd::Disconnected;
+    }
 
     RunDueSteps(Clock::now());
     if (m_desktop.Indexed() && !Finished() && Send(ColourTableBody())) m_log.Write("colour-table sent");
@@ -484,9 +528,10 @@ SessionEnd Session::Run() {
 }  // namespace
 
 SessionEnd RunSession(StreamConnection& stream, int socket, const ServerOptions& options, const ServerSession& session,
-                      std::vector<bool>& fired, EventLog& log, RunControl& control, X11Desktop* x11) {
+                      std::vector<bool>& fired, EventLog& log, RunControl& control, X11Desktop* x11,
+                      const Recording* replay, RecordingWriter* record) {
     fired.resize(options.scenario.size(), false);
-    return Session(stream, socket, options, session, fired, log, control, x11).Run();
+    return Session(stream, socket, options, session, fired, log, control, x11, replay, record).Run();
 }
 
 }  // namespace corvane::testserver

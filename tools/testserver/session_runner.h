@@ -11,6 +11,11 @@
 // blocked by a slow client delays the next look, so changes pile up into one update rather
 // than queue); the client's keys and pointer are played into it, its clipboard text becomes
 // the display's CLIPBOARD selection and its clipboard requests are answered from that.
+//
+// With a recording to replay (`replay` not null) the session sends the recorded bytes, as fast
+// as the client takes them, instead of a desktop of its own, and then waits for the client to
+// go; the scenario does not run. With a writer (`record` not null) every byte the session
+// writes is also appended to the recording.
 #pragma once
 
 #include <vector>
@@ -18,6 +23,7 @@
 #include "protocol/stream_connection.h"
 #include "tools/testserver/event_log.h"
 #include "tools/testserver/options.h"
+#include "tools/testserver/recording.h"
 #include "tools/testserver/run_control.h"
 #include "tools/testserver/session_list.h"
 #include "tools/testserver/x11_desktop.h"
@@ -32,6 +38,7 @@ enum class SessionEnd {
 // `fired` holds one flag per scenario step: the steps that have run in this server run.
 [[nodiscard]] SessionEnd RunSession(StreamConnection& stream, int socket, const ServerOptions& options,
                                     const ServerSession& session, std::vector<bool>& fired, EventLog& log,
-                                    RunControl& control, X11Desktop* x11 = nullptr);
+                                    RunControl& control, X11Desktop* x11 = nullptr,
+                                    const Recording* replay = nullptr, RecordingWriter* record = nullptr);
 
 }  // namespace corvane::testserver

@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# The whole client on a recorded session, as fast as it reads: the test server records a
+# session (the generated desktop, and a real X desktop with a scrolling terminal when Xvfb
+# and xterm are there), then replays it to the headless client over loopback and over TLS,
+# and to the windowed client on an Xvfb of its own. For each: updates and megabytes (of the
+# wire stream) per second, client CPU (user + system, start-up included) per update, and
+# the ratio of the library limits on the same recording, measured in the same run by
+# replay_limits_bench (inflate + decode + copy), to the time the client took: 1.0 would be
+# a client that costs nothing beyond its libraries. The client's time runs from the first
+# replayed byte to its close after the last update (the server's "replay end").
+# Recordings are made here, in a temporary folder, and removed afterwards.
+# Usage: bench/replay_bench.sh [BUILD_DIR] [UPDATES] [RUNS]
+#   UPDATES  moving updates recorded from the generated desktop (default 600); the X desktop
+#            is recorded for 10 s
+#   RUNS     replays of each kind; the median is shown (default 3)
+set -euo pipefail
+build="${1:-build/default}"
+updates="${2:-600}"
+runs="${3:-3}"
+client="$build/app/corvane"
+server="$build/tools/testserver/corvane-testserver"
+limits="$build/bench/replay_limits_bench"
+out=$(mktemp -d /tmp/corvane-replay.XXXXXX)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$out"' EXIT
+mkdir -p "$out/docs" "$out/config"
+# The demo's site file, without the dialogs that would wait for a person in the window.
+sed -e "s/^\(SessionLoginDialog *\)[0-9]*/\10/" -e "s/^\(CloseDialog *\)[0-9]*/\10/" data/qel.ini > "$out/qel.ini"
+printf '[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=%s\nINSTALLPATH=%s\n' \
+  "$out/qel.ini" "$PWD/data" > "$out/registry"
+export CORVANE_REGISTRY="$out/registry" XDG_DOCUMENTS_DIR="$out/docs" XDG_CONFIG_HOME="$out/config"
+
+free_display() {
+  for n in $(seq 170 210); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then echo ":$n"; return; fi
+  done
+}
+start_xvfb() {  # display, screen size
+  Xvfb "$1" -screen 0 "$2" -nolisten tcp > /dev/null 2>&1 &
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${1#:}" ] && break; sleep 0.05; done
+}
+
+start_server() {  # log name, options...; writes the connection file
+  local name=$1; shift
+  "$server" --port 0 --once --exit-after 300 --log "$out/$name.log" "$@" > "$out/port" 2> "$out/$name.err" &
+  server_pid=$!
+  for _ in $(seq 100); do grep -q listening "$out/port" 2>/dev/null && break; sleep 0.05; done
+  local port
+  port=$(awk '{print $3}' "$out/port")
+  sed -e "s/^\(DisplayServerPort *\)[0-9]*/\1$port/" -e "s/^\(DisplayWidth *\)[0-9]*/\11920/" \
+      -e "s/^\(DisplayHeight *\)[0-9]*/\11080/" data/demo.zrp > "$out/s.zrp"
+  if [ "${tls:-0}" = 1 ]; then
+    sed -i "s/^\(ProtocolType *\)[0-9]*/\11/" "$out/s.zrp"
+    printf 'TlsTrust none\r\n' >> "$out/s.zrp"
+  fi
+}
+
+median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
+
+# replay LABEL RECORDING CLIENT-ENV -- CLIENT-OPTIONS...: runs it $runs times, prints the figures.
+replay() {
+  local label=$1 recording=$2 display=$3; shift 3
+  local count bytes limit_ms ms=() cpu=()
+  count=$(sed -n 's/.*updates=\([0-9]*\).*/\1/p' "$out/limits")
+  bytes=$(sed -n 's/.*wire-bytes=\([0-9]*\).*/\1/p' "$out/limits")
+  limit_ms=$(sed -n 's/.*total-ms=\([0-9.]*\).*/\1/p' "$out/limits")
+  for _ in $(seq "$runs"); do
+    start_server replay --replay "$recording" $([ "${tls:-0}" = 1 ] && echo --tls)
+    /usr/bin/time -f "%U %S" -o "$out/time" timeout 150 env ${display:+DISPLAY=$display} "$client" "$@" \
+      --exit-after-frames "$count" --exit-after 120 "$out/s.zrp" > /dev/null 2> "$out/client.err" || true
+    wait "$server_pid" || true
+    local took
+    took=$(sed -n 's/.*replay end ms=\([0-9]*\).*/\1/p' "$out/replay.log")
+    if [ -z "$took" ] || grep -q "replay refused" "$out/replay.log"; then
+      echo "$label: the replay did not run (see $out/replay.log)"; tail -5 "$out/replay.log"; return
+    fi
+    read -r user sys < "$out/time"
+    ms+=("$took")
+    cpu+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { print (u + s) * 1000 }')")
+  done
+  local t c
+  t=$(median "${ms[@]}"); c=$(median "${cpu[@]}")
+  [ "$t" -gt 0 ] || t=1
+  awk -v label="$label" -v n="$count" -v b="$bytes" -v t="$t" -v c="$c" -v l="$limit_ms" -v runs="$runs" 'BEGIN {
+    printf "%-28s %7.0f updates/s %8.1f MB/s %6.2f ms CPU/update  ratio %.2f (limits %.0f ms / client %d ms; median of %d)\n",
+      label, n * 1000 / t, b / 1000 / t, c / n, l / t, l, t, runs }'
+}
+
+# bench RECORDING-LABEL: the limits and every replay of $out/rec
+bench() {
+  "$limits" "$out/rec" > "$out/limits"
+  echo "=== $1: $(sed 's/ (touch.*//; s/^limits //' "$out/limits")"
+  tls=0 replay "headless, loopback" "$out/rec" ""
+  tls=1 replay "headless, TLS" "$out/rec" ""
+  if command -v Xvfb > /dev/null; then
+    local display
+    display=$(free_display)
+    start_xvfb "$display" 1920x1200x24
+    xvfb_pid=$!
+    tls=0 replay "windowed (Xvfb), loopback" "$out/rec" "$display"
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+}
+
+echo "target: ratio >= 0.7 (the machine's load counts against the client's side only)"
+
+# The generated desktop: a full screen, then the moving box's tiles, raw pixels in COMPSTD.
+start_server record --geometry 1920x1080 --frames "$updates" --frame-interval 1 --record "$out/rec"
+"$client" --headless --exit-after-frames $((updates + 1)) --exit-after 120 "$out/s.zrp" > /dev/null 2>&1 || true
+wait "$server_pid" || true
+grep -q "recording written" "$out/record.log" || { echo "no recording made"; tail "$out/record.log"; exit 1; }
+bench "generated desktop, 1920x1080, raw"
+
+# A real X desktop: a terminal scrolling a directory listing, for 10 s.
+if command -v Xvfb > /dev/null && command -v xterm > /dev/null; then
+  desk=$(free_display)
+  start_xvfb "$desk" 1920x1080x24
+  desk_pid=$!
+  DISPLAY="$desk" xterm -geometry 200x60+0+0 -e sh -c 'while :; do ls -lR /usr; done' > /dev/null 2>&1 &
+  xterm_pid=$!
+  sleep 1
+  start_server record --x11 "$desk" --frame-interval 16 --record "$out/rec"
+  "$client" --headless --exit-after 10 "$out/s.zrp" > /dev/null 2>&1 || true
+  wait "$server_pid" || true
+  kill "$xterm_pid" "$desk_pid" 2>/dev/null || true
+  wait "$xterm_pid" "$desk_pid" 2>/dev/null || true
+  if grep -q "recording written" "$out/record.log"; then
+    bench "X desktop, scrolling terminal, 1920x1080, raw"
+  else
+    echo "X desktop: no recording made"; tail -3 "$out/record.log"
+  fi
+fi
