@@ -305,7 +305,8 @@ Session
                          control 5019), then meets a random fault every MS/2 to 3MS/2:
                          drop, half-frame then drop, bad-frame-size-12, corrupt-compext,
                          bell, colour-table, a clipboard text or a pointer warp (chosen
-                         from --seed and the session's number; logged as "fault ...").
+                         from --seed and the session's number; logged as "fault ...");
+                         the sessions it breaks are not offered as disconnected ones.
   --scenario FILE        scripted actions, one per line ('#' starts a comment); each
                          runs once per server run, in the first session that reaches it:
                            after-frames N ACTION   after the session's N-th image update

@@ -522,6 +522,9 @@ SessionEnd Session::Run() {
 
     ::shutdown(m_socket, SHUT_RDWR);  // the reader returns from a read blocked on the socket
     reader.join();
+    // Sessions that faults break are not offered again: over a long run they would fill the
+    // session list past what a client accepts.
+    if (m_options.faultsMs > 0) return SessionEnd::Ended;
     return m_clientExit || m_serverExit ? SessionEnd::Ended : SessionEnd::Disconnected;
 }
 
