@@ -45,16 +45,6 @@ void DrawRows(FrameBuffer& frameBuffer, const UpdateRectangle& rect, uint64_t pi
     }
 }
 
-// Five bits of a 5-5-5-1 word (bit 0 the marker) as a full byte.
-inline uint8_t Channel(unsigned word, int shift) { return static_cast<uint8_t>(((word >> shift) & 0x1F) << 3); }
-
-inline void PutDirect(unsigned word, uint8_t* t) {
-    t[0] = Channel(word, 1);
-    t[1] = Channel(word, 6);
-    t[2] = Channel(word, 11);
-    t[3] = 0;
-}
-
 void DrawRectangle(FrameBuffer& frameBuffer, const UpdateRectangle& rect, uint64_t pixels, int depth) {
     switch (depth) {
         case 8:
@@ -86,7 +76,7 @@ void DrawRectangle(FrameBuffer& frameBuffer, const UpdateRectangle& rect, uint64
             DrawRows<2, 4>(frameBuffer, rect, pixels, [&lookup](const uint8_t* s, uint8_t* t) {
                 const unsigned word = s[0] | unsigned{s[1]} << 8;
                 if ((word & 1) == 0) {
-                    PutDirect(word, t);
+                    PutPixel16(word, t);
                 } else if ((word & 2) != 0) {
                     // A colour-table pixel: the entry's colour, its index kept beside it.
                     const uint32_t entry = lookup[s[1]];

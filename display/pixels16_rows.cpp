@@ -6,21 +6,10 @@
 
 namespace corvane {
 
-namespace {
-
-// Five bits of the word as a full byte.
-inline uint8_t Channel(unsigned word, int shift) { return static_cast<uint8_t>(((word >> shift) & 0x1F) << 3); }
-
-}  // namespace
-
 void Pixel16Row24Scalar(const uint8_t* source, uint8_t* target, int pixels) {
     for (int i = 0; i < pixels; ++i, source += 2, target += 4) {
         const unsigned word = source[0] | unsigned{source[1]} << 8;
-        if ((word & 1) != 0) continue;
-        target[0] = Channel(word, 1);
-        target[1] = Channel(word, 6);
-        target[2] = Channel(word, 11);
-        target[3] = 0;
+        if ((word & 1) == 0) PutPixel16(word, target);
     }
 }
 

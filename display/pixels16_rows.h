@@ -9,6 +9,14 @@
 
 namespace corvane {
 
+// One colour word (bit 0 clear) as the frame buffer's b g r 00.
+inline void PutPixel16(unsigned word, uint8_t* target) {
+    target[0] = static_cast<uint8_t>(((word >> 1) & 0x1F) << 3);
+    target[1] = static_cast<uint8_t>(((word >> 6) & 0x1F) << 3);
+    target[2] = static_cast<uint8_t>(((word >> 11) & 0x1F) << 3);
+    target[3] = 0;
+}
+
 void Pixel16Row24(const uint8_t* source, uint8_t* target, int pixels);
 void Pixel16Row24Scalar(const uint8_t* source, uint8_t* target, int pixels);
 

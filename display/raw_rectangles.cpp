@@ -12,7 +12,6 @@ namespace {
 
 constexpr uint8_t kUnchanged8 = 255;
 constexpr unsigned kUnchanged16 = 1;
-constexpr uint32_t kUnchanged32 = 0xCCCCCCCC;
 
 // Source bytes per pixel; 0 for a depth drawn as nothing.
 int RawPixelSize(int depth) {
@@ -79,7 +78,7 @@ void DrawRectangle(FrameBuffer& frameBuffer, const UpdateRectangle& rect, int de
             const auto& lookup = frameBuffer.LookupWords();
             DrawRows<4>(frameBuffer, rect, [&lookup](const uint8_t* s, uint8_t* t) {
                 uint32_t v = LoadLittle32(s);
-                if (v == kUnchanged32) return;
+                if (v == kRawUnchanged32) return;
                 const uint32_t index = v & 0xFF;
                 if (index != 0) v = index | lookup[index];
                 // Rotated right by 8: blue, green, red, index.

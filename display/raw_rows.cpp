@@ -8,12 +8,6 @@
 
 namespace corvane {
 
-namespace {
-
-constexpr uint32_t kUnchanged32 = 0xCCCCCCCC;
-
-}  // namespace
-
 void Raw24RowScalar(const uint8_t* source, uint8_t* target, int pixels) {
     for (int i = 0; i < pixels; ++i, source += 4, target += 4) {
         if (source[0] == 0xCC && source[1] == 0xCC && source[2] == 0xCC && source[3] == 0xCC) continue;
@@ -29,7 +23,7 @@ void Raw24Row(const uint8_t* source, uint8_t* target, int pixels) {
 #if defined(__SSE2__)
     // Little-endian lanes: a right shift by 8 turns b0 b1 b2 b3 into b1 b2 b3 00; the marker's
     // lanes keep what the target held.
-    const __m128i marker = _mm_set1_epi32(static_cast<int>(kUnchanged32));
+    const __m128i marker = _mm_set1_epi32(static_cast<int>(kRawUnchanged32));
     for (; i + 4 <= pixels; i += 4, source += 16, target += 16) {
         const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
         const __m128i keep = _mm_cmpeq_epi32(in, marker);

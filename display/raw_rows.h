@@ -8,6 +8,9 @@
 
 namespace corvane {
 
+// The 24-bit (and 124) "unchanged" marker, CC CC CC CC read as a little-endian word.
+inline constexpr uint32_t kRawUnchanged32 = 0xCCCCCCCC;
+
 void Raw24Row(const uint8_t* source, uint8_t* target, int pixels);
 void Raw24RowScalar(const uint8_t* source, uint8_t* target, int pixels);
 
