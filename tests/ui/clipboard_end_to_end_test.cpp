@@ -24,6 +24,7 @@ using namespace corvane;
 using corvane::test::ChildProcess;
 using corvane::test::ReadWholeFile;
 using corvane::test::TempDir;
+using corvane::test::RunTool;
 using corvane::test::TestDisplay;
 
 namespace {
@@ -32,11 +33,6 @@ constexpr int kPatienceMs = 20000;
 // The session's clipboard is set this long after the login, once the client's own text (sent
 // when its window opened) has arrived: what the client sends replaces the session's clipboard.
 constexpr const char* kLater = "after-ms 3000 ";
-
-void RunTool(const std::vector<std::string>& args) {
-    ChildProcess tool;
-    if (tool.Start(args, {}, "/dev/null")) (void)tool.Wait();
-}
 
 std::string FirstLine(const std::vector<std::string>& args) {
     ChildProcess tool;

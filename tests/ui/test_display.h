@@ -14,6 +14,12 @@
 
 namespace corvane::test {
 
+// Runs an X tool (xdotool, xclip...) on the display in DISPLAY and waits for it.
+inline void RunTool(const std::vector<std::string>& args) {
+    ChildProcess tool;
+    if (tool.Start(args, {}, "/dev/null")) (void)tool.Wait();
+}
+
 class TestDisplay {
 public:
     TestDisplay() = default;

@@ -24,6 +24,7 @@ using namespace corvane;
 using corvane::test::ChildProcess;
 using corvane::test::ReadWholeFile;
 using corvane::test::TempDir;
+using corvane::test::RunTool;
 using corvane::test::TestDisplay;
 
 namespace {
@@ -113,11 +114,6 @@ bool MatchesScaled(const QImage& shot, const Frame& frame, QPoint origin, int k)
         }
     }
     return true;
-}
-
-void RunTool(const std::vector<std::string>& args) {
-    ChildProcess tool;
-    if (tool.Start(args, {}, "/dev/null")) (void)tool.Wait();
 }
 
 QString Words(const std::vector<std::string>& items) {

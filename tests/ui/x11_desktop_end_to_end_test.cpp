@@ -20,6 +20,7 @@ using namespace corvane;
 using corvane::test::ChildProcess;
 using corvane::test::ReadWholeFile;
 using corvane::test::TempDir;
+using corvane::test::RunTool;
 using corvane::test::TestDisplay;
 
 namespace {
@@ -33,11 +34,6 @@ constexpr auto kPatience = std::chrono::seconds(30);
 TestDisplay g_clientDisplay;
 
 int Millis(std::chrono::seconds s) { return static_cast<int>(std::chrono::milliseconds(s).count()); }
-
-void RunTool(const std::vector<std::string>& args) {
-    ChildProcess tool;
-    if (tool.Start(args, {}, "/dev/null")) (void)tool.Wait();
-}
 
 struct Place {
     int x = 0;
