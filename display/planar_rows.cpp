@@ -61,17 +61,9 @@ struct PlaneReader {
                 break;
             }
             if (runLeft != 0 || taken == count) continue;
-            if (code == end) break;
-            const uint8_t c = *code;
-            if ((c & 1u) == 0) {
-                out[taken++] = c;
-                ++code;
-                continue;
-            }
-            if (end - code < 2) break;
-            value = code[1];
-            runLeft = size_t{c} >> 1;
-            code += 2;
+            // At most one byte left: a last single pixel, or a run whose value never came.
+            if (code != end && (*code & 1u) == 0) out[taken++] = *code++;
+            break;
         }
         return taken;
     }
