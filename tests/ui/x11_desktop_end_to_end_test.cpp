@@ -92,7 +92,12 @@ private slots:
         QVERIFY(xterm.Start({"/usr/bin/xterm", "-display", serverDisplay.Name(), "-geometry", "100x28+0+0", "-title",
                              "typed-line", "-e", "sh", "-c", "read line; printf '%s' \"$line\" > '" + out + "'"},
                             {}, dir.file("xterm.stderr")));
-        QTRY_VERIFY_WITH_TIMEOUT(serverDisplay.WindowNamed("typed-line").has_value(), Millis(kPatience));
+        QTRY_VERIFY2_WITH_TIMEOUT(serverDisplay.WindowNamed("typed-line").has_value(),
+                                  ("no xterm on " + serverDisplay.Name() + "; it said: " +
+                                   ReadWholeFile(dir.file("xterm.stderr")) + "; the display has:\n" +
+                                   serverDisplay.Output("xwininfo -root -tree"))
+                                      .c_str(),
+                                  Millis(kPatience));
 
         ChildProcess server;
         QVERIFY(server.Start({CORVANE_TESTSERVER_PATH, "--x11", serverDisplay.Name(), "--port", "0", "--once",
