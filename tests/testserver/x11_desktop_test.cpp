@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "tools/testserver/x11_clipboard.h"
 #include "tools/testserver/x11_input.h"
 #include "tools/testserver/x11_screen.h"
+#include "tools/testserver/x11_windows.h"
 
 namespace corvane::testserver {
 namespace {
@@ -161,8 +163,8 @@ class Xvfb {
 // What the X server reports after a request of ours has been handled by it: the events of
 // XTEST are played when it gets round to them.
 template <typename Check>
-bool Eventually(Check check) {
-    for (int i = 0; i < 200; ++i) {
+bool Eventually(Check check, std::chrono::milliseconds bound = std::chrono::seconds(2)) {
+    for (int i = 0; i < bound.count() / 10; ++i) {
         if (check()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -328,6 +330,45 @@ TEST(X11ClipboardTest, TextGoesBothWaysThroughTheClipboardSelection) {
                                 " -selection clipboard -i"},
                            {}, "/dev/null"));
     EXPECT_TRUE(Eventually([&] { return clipboard->Read() == "copied on the display"; }));
+}
+
+// The display's windows as the seamless session sees them, and what a client may ask of
+// them: an xterm is listed with its place and title; mapped again after an unmap; and asked
+// to close it takes WM_DELETE_WINDOW and ends.
+TEST(X11WindowsTest, ListsMapsAndPolitelyClosesTheDisplaysWindows) {
+    Xvfb display;
+    ASSERT_TRUE(display.Start({}));
+    std::string error;
+    std::unique_ptr<X11Windows> windows = X11Windows::Open(display.Name(), error);
+    ASSERT_TRUE(windows) << error;
+    ChildProcess xterm;
+    ASSERT_TRUE(xterm.Start({"/usr/bin/xterm", "-display", display.Name(), "-title", "listed", "-geometry", "20x4+12+34"},
+                            {}, "/dev/null"));
+    auto find = [&]() -> std::optional<TopWindow> {
+        std::vector<TopWindow> now;
+        if (!windows->List(now)) return std::nullopt;
+        for (const TopWindow& w : now) {
+            if (w.title == "listed") return w;
+        }
+        return std::nullopt;
+    };
+    std::optional<TopWindow> listed;
+    ASSERT_TRUE(
+        Eventually([&] { return (listed = find()).has_value() && listed->mapped; }, std::chrono::seconds(20)));
+    EXPECT_EQ(listed->place.x, 12);
+    EXPECT_EQ(listed->place.y, 34);
+    EXPECT_GT(listed->place.width, 20);
+
+    xcb_unmap_window(display.Connection(), listed->xid);
+    xcb_flush(display.Connection());
+    ASSERT_TRUE(Eventually([&] { return (listed = find()).has_value() && !listed->mapped; }));
+    windows->Map(listed->xid);
+    ASSERT_TRUE(Eventually([&] { return (listed = find()).has_value() && listed->mapped; }));
+
+    EXPECT_TRUE(windows->Close(listed->xid));
+    EXPECT_EQ(xterm.Wait(std::chrono::seconds(10)), 0);
+    EXPECT_TRUE(Eventually([&] { return !find().has_value(); }));
+    EXPECT_FALSE(windows->Close(listed->xid));  // gone
 }
 
 }  // namespace

@@ -350,6 +350,10 @@ private slots:
         // The server maps it again: no report back.
         m_popups->Show(1, PopupShow::Normal);
         QVERIFY(ShownAt(1, {100, 100, 200, 150}));
+        // Minimised only once the toolkit has seen it mapped: before that it asks for an
+        // iconic start, which a window already managed does not get.
+        QVERIFY(QTest::qWaitForWindowExposed(popup, kPatienceMs));
+        Settle(300);
         m_popups->Show(1, PopupShow::Minimise);
         QTRY_VERIFY_WITH_TIMEOUT(popup->isMinimized(), kPatienceMs);
         // Iconified by the window manager before the user acts: a busy window manager would

@@ -8,6 +8,7 @@
 #include "crypto/payload_cipher.h"
 #include "crypto/payload_key.h"
 #include "protocol/records.h"
+#include "seamless/window_requests.h"
 #include "tools/testserver/event_log.h"
 
 namespace corvane::testserver {
@@ -15,8 +16,6 @@ namespace corvane::testserver {
 namespace {
 
 constexpr size_t kClipboardRecordSize = 8;
-constexpr size_t kWindowRecordSize = 64;
-constexpr size_t kWindowLinkedIdOffset = 32;  // little-endian, carried unconverted
 constexpr int kKeyCipherBlock = 32;
 
 using InputLayout = InputRecordLayout;
@@ -97,16 +96,15 @@ std::string Clipboard(const uint8_t* body, size_t length, ClientEvent& event) {
     return line;
 }
 
-std::string Window(const uint8_t* wire) {
-    uint8_t record[kWindowRecordSize];
+std::string Window(const uint8_t* wire, ClientEvent& event) {
+    uint8_t record[WindowRecordLayout::kSize];
     std::memcpy(record, wire, sizeof record);
     RecordToHost(record, ZRPPROTOCOL_MH_MESSWIND, sizeof record);
-    const uint8_t* linked = record + kWindowLinkedIdOffset;
-    const uint32_t linkedId = uint32_t{linked[0]} | (uint32_t{linked[1]} << 8) | (uint32_t{linked[2]} << 16) |
-                              (uint32_t{linked[3]} << 24);
-    return "window code=" + Number(LoadField<uint32_t>(record, 4)) + " id=" + Number(LoadField<uint32_t>(record, 8)) +
-           " linked=" + Number(linkedId) + " x=" + Signed(record, 16) + " y=" + Signed(record, 20) +
-           " width=" + Signed(record, 24) + " height=" + Signed(record, 28);
+    const WindowRequest request = ReadWindowRequest(record);
+    event.window = WindowInput{request.code, request.id, request.linkedId};
+    return "window code=" + Number(request.code) + " id=" + Number(request.id) + " linked=" + Number(request.linkedId) +
+           " x=" + Signed(record, 16) + " y=" + Signed(record, 20) + " width=" + Signed(record, 24) +
+           " height=" + Signed(record, 28);
 }
 
 }  // namespace
@@ -146,7 +144,7 @@ ClientEvent DescribeClientMessage(const uint8_t* body, size_t length, std::strin
             event.line = needs(kClipboardRecordSize) ? Clipboard(body, length, event) : Malformed(type, length);
             break;
         case ZRPPROTOCOL_MH_MESSWIND:
-            event.line = needs(kWindowRecordSize) ? Window(record) : Malformed(type, length);
+            event.line = needs(WindowRecordLayout::kSize) ? Window(record, event) : Malformed(type, length);
             break;
         case ZRPPROTOCOL_MH_MESSBELL:
             // The channel puts a bell in place of a frame whose body it could not decode.

@@ -26,6 +26,12 @@ struct PointerInput {
     uint16_t action = 0;
 };
 
+struct WindowInput {
+    uint32_t code = 0;  // 7002: the user asked to close it; 7010: the user restored it
+    uint32_t id = 0;
+    uint32_t linkedId = 0;
+};
+
 struct ClientEvent {
     std::string line;
     uint32_t sessionControlCode = 0;  // the code of a well-formed session-control message
@@ -34,6 +40,7 @@ struct ClientEvent {
     std::string text;
     std::optional<KeyInput> key;          // a well-formed key record
     std::optional<PointerInput> pointer;  // a well-formed pointer record
+    std::optional<WindowInput> window;    // a well-formed window request
 };
 
 // `body` holds `length` bytes as the message channel leaves them: the record header in host

@@ -300,7 +300,10 @@ Session
                          seamless windows (ids 1, 2, ...; title "window-ID"; the
                          odd ids linked to id + 100, the even ones to nothing); with
                          --x11, the display's mapped top-level windows with their
-                         places and titles, each linked to its X window id.
+                         places and titles, each linked to its X window id, and
+                         then what happens to them (moved, unmapped, mapped,
+                         opened, gone); the client's close asks the X window to
+                         close (WM_DELETE_WINDOW) and its restore maps it.
   --faults MS            for long runs: every session allows reconnection (session
                          control 5019), then meets a random fault every MS/2 to 3MS/2:
                          drop, half-frame then drop, bad-frame-size-12, corrupt-compext,

@@ -23,6 +23,8 @@
 #include "tools/testserver/drawing_stream.h"
 #include "tools/testserver/jpeg_image_updates.h"
 #include "tools/testserver/server_messages.h"
+#include "seamless/window_requests.h"
+#include "tools/testserver/window_follower.h"
 #include "tools/testserver/x11_desktop.h"
 
 namespace corvane::testserver {
@@ -39,6 +41,8 @@ constexpr uint32_t kTooSmallFrame = 12;
 // second half can stop the reader.
 constexpr uint32_t kHalfFrameBody = 4096;
 constexpr uint8_t kHalfFrameByte = 0x5A;
+// How often a seamless session looks at the X display's windows.
+constexpr auto kWindowLookInterval = std::chrono::milliseconds(200);
 
 // Sessions served by this process: each draws other faults.
 std::atomic<uint32_t> g_sessionsRun{0};
@@ -88,6 +92,9 @@ class Session {
     void SendClipboard(std::string_view text);
     void AnswerClipboardRequest();
     void AnnounceWindows();
+    void FollowWindows();
+    void SendWindowRequests(const std::vector<WindowAnnouncement>& requests);
+    void ActOnWindowInputs();
     void PlayInput(const ClientEvent& event);
     [[nodiscard]] std::vector<PixelRect> OnSession(std::vector<PixelRect> rects) const;
     void SendScreenChanges();
@@ -125,6 +132,14 @@ class Session {
     std::mutex m_clipboardMutex;
     std::string m_clipboard;                  // under m_clipboardMutex
     std::atomic<bool> m_clipboardAsked{false};  // set by the reader, answered by the serving thread
+    // Seamless on an X display: its windows as last seen, and the next look.
+    WindowFollower m_windows;
+    std::optional<Clock::time_point> m_nextWindowLook;
+    // What the client asked of the X display's windows, queued by the reader for the serving
+    // thread (which owns the window connection).
+    std::mutex m_windowInputMutex;
+    std::vector<WindowInput> m_windowInputs;  // under m_windowInputMutex
+    std::atomic<bool> m_windowAsked{false};
 };
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
@@ -157,6 +172,14 @@ void Session::ReadClient() {
             if (event.clipboardText && m_x11 != nullptr) m_x11->clipboard->Own(event.text);
             if (event.clipboardRequest) {
                 m_clipboardAsked = true;
+                m_control.Notify();
+            }
+            if (event.window && m_x11 != nullptr && m_options.seamless) {
+                {
+                    std::lock_guard lock(m_windowInputMutex);
+                    m_windowInputs.push_back(*event.window);
+                }
+                m_windowAsked = true;
                 m_control.Notify();
             }
         }
@@ -287,6 +310,7 @@ std::optional<Clock::time_point> Session::NextWake() const {
         if (!wake || due < *wake) wake = due;
     }
     if (m_nextFault && (!wake || *m_nextFault < *wake)) wake = m_nextFault;
+    if (m_nextWindowLook && (!wake || *m_nextWindowLook < *wake)) wake = m_nextWindowLook;
     return wake;
 }
 
@@ -404,7 +428,7 @@ void Session::Perform(const ScenarioStep& step) {
         case ScenarioAction::WindowMap:
         case ScenarioAction::WindowUnmap:
         case ScenarioAction::WindowDestroy: {
-            constexpr uint32_t kCodes[] = {7001, 7007, 7010, 7011, 7002};
+            constexpr uint32_t kCodes[] = {kWindowCreate, kWindowMove, kWindowMap, kWindowUnmap, kWindowDestroy};
             WindowAnnouncement window;
             window.code = kCodes[static_cast<int>(step.action) - static_cast<int>(ScenarioAction::WindowCreate)];
             const std::vector<int64_t>& n = step.numbers;
@@ -432,28 +456,67 @@ void Session::Perform(const ScenarioStep& step) {
 }
 
 void Session::AnnounceWindows() {
-    std::vector<WindowAnnouncement> windows;
     if (m_x11 != nullptr) {
-        // The X display's own windows, each linked to its X window.
-        uint32_t id = 0;
-        for (const X11Screen::TopWindow& w : m_x11->screen->TopLevelWindows()) {
-            const PixelRect& r = w.place;
-            windows.push_back({7001, ++id, r.x, r.y, r.width, r.height, w.xid, w.title});
-        }
-    } else {
-        uint32_t id = 0;
-        for (const PixelRect& r : m_desktop.Windows()) {
-            ++id;
-            windows.push_back(
-                {7001, id, r.x, r.y, r.width, r.height, id % 2 == 1 ? id + 100 : 0, "window-" + std::to_string(id)});
+        // The X display's own windows, each linked to its X window; then followed.
+        FollowWindows();
+        return;
+    }
+    std::vector<WindowAnnouncement> windows;
+    uint32_t id = 0;
+    for (const PixelRect& r : m_desktop.Windows()) {
+        ++id;
+        windows.push_back(
+            {kWindowCreate, id, r.x, r.y, r.width, r.height, id % 2 == 1 ? id + 100 : 0, "window-" + std::to_string(id)});
+    }
+    SendWindowRequests(windows);
+}
+
+void Session::FollowWindows() {
+    std::vector<TopWindow> now;
+    if (!m_x11->windows->List(now)) {
+        m_log.Write("x11 display lost: windows no longer followed");
+        m_nextWindowLook.reset();
+        return;
+    }
+    SendWindowRequests(m_windows.Follow(now));
+    m_nextWindowLook = Clock::now() + kWindowLookInterval;
+}
+
+void Session::SendWindowRequests(const std::vector<WindowAnnouncement>& requests) {
+    for (const WindowAnnouncement& window : requests) {
+        if (!Send(WindowRequestBody(window))) return;
+        const std::string place = " x=" + std::to_string(window.x) + " y=" + std::to_string(window.y) +
+                                  " width=" + std::to_string(window.width) + " height=" + std::to_string(window.height) +
+                                  " linked=" + std::to_string(window.linkedId);
+        if (window.code == kWindowCreate) {
+            m_log.Write("window announced id=" + std::to_string(window.id) + place + " title=\"" + window.title + "\"");
+        } else {
+            m_log.Write("window request code=" + std::to_string(window.code) + " id=" + std::to_string(window.id) +
+                        place);
         }
     }
-    for (const WindowAnnouncement& window : windows) {
-        if (!Send(WindowRequestBody(window))) return;
-        m_log.Write("window announced id=" + std::to_string(window.id) + " x=" + std::to_string(window.x) +
-                    " y=" + std::to_string(window.y) + " width=" + std::to_string(window.width) +
-                    " height=" + std::to_string(window.height) + " linked=" + std::to_string(window.linkedId) +
-                    " title=\"" + window.title + "\"");
+}
+
+// Only windows this session announced, and still there, are closed or mapped for the client.
+void Session::ActOnWindowInputs() {
+    std::vector<WindowInput> inputs;
+    {
+        std::lock_guard lock(m_windowInputMutex);
+        inputs.swap(m_windowInputs);
+    }
+    for (const WindowInput& input : inputs) {
+        const uint32_t xid = input.linkedId;
+        if (!m_windows.Announced(xid)) {
+            m_log.Write("window input ignored: id=" + std::to_string(input.id) + " names no window of the display");
+            continue;
+        }
+        if (input.code == kWindowDestroy) {
+            m_log.Write("window close asked xid=" + std::to_string(xid));
+            (void)m_x11->windows->Close(xid);
+        } else if (input.code == kWindowMap) {
+            m_log.Write("window map asked xid=" + std::to_string(xid));
+            m_x11->windows->Map(xid);
+        }
     }
 }
 
@@ -501,9 +564,11 @@ SessionEnd Session::Run() {
     RunDueSteps(Clock::now());
 
     while (!Finished() && !m_control.StopRequested()) {
-        m_control.WaitUntil(NextWake(), [this] { return Finished() || m_clipboardAsked.load(); });
+        m_control.WaitUntil(NextWake(),
+                            [this] { return Finished() || m_clipboardAsked.load() || m_windowAsked.load(); });
         if (Finished() || m_control.StopRequested()) break;
         if (m_clipboardAsked.exchange(false)) AnswerClipboardRequest();
+        if (m_windowAsked.exchange(false)) ActOnWindowInputs();
         const Clock::time_point now = Clock::now();
         if (MovingUpdatesLeft() && now >= m_nextFrame) {
             if (m_x11 != nullptr) {
@@ -514,6 +579,7 @@ SessionEnd Session::Run() {
             m_nextFrame = std::max(m_nextFrame + interval, now);
         }
         RunDueSteps(now);
+        if (m_nextWindowLook && now >= *m_nextWindowLook && !Finished()) FollowWindows();
         if (m_nextFault && now >= *m_nextFault && !Finished()) {
             InjectFault();
             m_nextFault = NextFaultTime();

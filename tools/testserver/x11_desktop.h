@@ -1,7 +1,7 @@
 // A real X11 display served instead of the generated desktop: its screen (what the session
 // sends) and its input (where the client's keys and pointer go), each with its own X
-// connection so that the serving thread and the session's reader never share one, and its
-// CLIPBOARD selection.
+// connection so that the serving thread and the session's reader never share one, its
+// CLIPBOARD selection, and its top-level windows.
 #pragma once
 
 #include <memory>
@@ -10,6 +10,7 @@
 #include "tools/testserver/x11_clipboard.h"
 #include "tools/testserver/x11_input.h"
 #include "tools/testserver/x11_screen.h"
+#include "tools/testserver/x11_windows.h"
 
 namespace corvane::testserver {
 
@@ -17,19 +18,18 @@ struct X11Desktop {
     std::unique_ptr<X11Screen> screen;  // used by the thread that serves the session
     std::unique_ptr<X11Input> input;    // used by the session's reader thread
     std::unique_ptr<X11Clipboard> clipboard;  // any thread
+    std::unique_ptr<X11Windows> windows;      // used by the thread that serves the session
 };
 
-// Opens all three on `display`; the keyboard takes the key codes `codes`. Empty pointers with
+// Opens all four on `display`; the keyboard takes the key codes `codes`. Empty pointers with
 // the reason in `error` on failure.
 [[nodiscard]] inline X11Desktop OpenX11Desktop(const std::string& display, KeyCodes codes, std::string& error) {
     X11Desktop desktop;
     desktop.screen = X11Screen::Open(display, error);
     if (desktop.screen) desktop.input = X11Input::Open(display, codes, error);
     if (desktop.input) desktop.clipboard = X11Clipboard::Open(display, error);
-    if (!desktop.clipboard) {
-        desktop.screen.reset();
-        desktop.input.reset();
-    }
+    if (desktop.clipboard) desktop.windows = X11Windows::Open(display, error);
+    if (!desktop.windows) desktop = X11Desktop{};
     return desktop;
 }
 

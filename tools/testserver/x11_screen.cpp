@@ -64,43 +64,6 @@ bool Served(const xcb_setup_t* setup, const xcb_screen_t* screen, std::string& e
 
 }  // namespace
 
-std::vector<X11Screen::TopWindow> X11Screen::TopLevelWindows() const {
-    std::vector<TopWindow> windows;
-    xcb_connection_t* c = m_connection;
-    std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
-        xcb_query_tree_reply(c, xcb_query_tree(c, m_root), nullptr), &std::free);
-    if (!tree) return windows;
-    const xcb_window_t* children = xcb_query_tree_children(tree.get());
-    const int count = xcb_query_tree_children_length(tree.get());
-    for (int i = 0; i < count; ++i) {
-        const xcb_window_t w = children[i];
-        // All three questions go out before the first answer is waited for.
-        const auto attributesCookie = xcb_get_window_attributes(c, w);
-        const auto geometryCookie = xcb_get_geometry(c, w);
-        const auto nameCookie = xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
-        std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
-            xcb_get_window_attributes_reply(c, attributesCookie, nullptr), &std::free);
-        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
-            xcb_get_geometry_reply(c, geometryCookie, nullptr), &std::free);
-        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> name(
-            xcb_get_property_reply(c, nameCookie, nullptr), &std::free);
-        if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
-            attributes->override_redirect != 0) {
-            continue;
-        }
-        TopWindow window;
-        window.xid = w;
-        window.place = {geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
-                        geometry->height + 2 * geometry->border_width};
-        if (name && name->format == 8) {
-            window.title.assign(static_cast<const char*>(xcb_get_property_value(name.get())),
-                                static_cast<size_t>(xcb_get_property_value_length(name.get())));
-        }
-        windows.push_back(std::move(window));
-    }
-    return windows;
-}
-
 std::vector<PixelRect> ScreenTiles(int width, int height, int tile) {
     std::vector<PixelRect> tiles;
     if (tile <= 0) return tiles;

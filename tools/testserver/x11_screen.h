@@ -45,15 +45,6 @@ class X11Screen final : public PixelSource {
     // `tile` pixels, row by row; empty when nothing changed. False when the display is gone.
     [[nodiscard]] bool CaptureChanges(int tile, std::vector<PixelRect>& changed);
 
-    // The windows shown on the screen, bottom first: the root's mapped children, without
-    // override-redirect ones (menus, tool tips), with their place and their WM_NAME.
-    struct TopWindow {
-        uint32_t xid = 0;
-        PixelRect place;
-        std::string title;
-    };
-    [[nodiscard]] std::vector<TopWindow> TopLevelWindows() const;
-
     [[nodiscard]] bool HasDamage() const { return m_damage != 0; }
     [[nodiscard]] bool HasSharedMemory() const { return m_shmSegment != 0; }
 
