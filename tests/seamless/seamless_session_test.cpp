@@ -156,6 +156,7 @@ TEST_F(SeamlessEndToEndTest, TheServedDisplaysWindowsBecomeSessionWindowsAndAreF
     EXPECT_EQ(run.exitCode, 0) << run.log;
     const std::string server = ServerLog();
     EXPECT_NE(server.find("window announced id=1 x=30 y=20 "), std::string::npos) << server;
+    EXPECT_NE(server.find("cursor sent width="), std::string::npos) << server;  // the display's own
     for (const char* seen : {"Create  window req id 1: ", "@ 30, 20", "Resize/Move to ", "Unmap window req id 1:",
                              "Map window req id 1:", "Create  window req id 2: ", "Destroy window req id 2:"}) {
         EXPECT_NE(run.log.find(seen), std::string::npos) << seen << "\n" << run.log;

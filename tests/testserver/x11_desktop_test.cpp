@@ -21,6 +21,7 @@
 #include "tools/testserver/desktop.h"
 #include "tools/testserver/server_keymap.h"
 #include "tools/testserver/x11_clipboard.h"
+#include "tools/testserver/x11_cursor.h"
 #include "tools/testserver/x11_input.h"
 #include "tools/testserver/x11_screen.h"
 #include "tools/testserver/x11_windows.h"
@@ -369,6 +370,35 @@ TEST(X11WindowsTest, ListsMapsAndPolitelyClosesTheDisplaysWindows) {
     EXPECT_EQ(xterm.Wait(std::chrono::seconds(10)), 0);
     EXPECT_TRUE(Eventually([&] { return !find().has_value(); }));
     EXPECT_FALSE(windows->Close(listed->xid));  // gone
+}
+
+// The display's cursor is read once at first and again only after it has changed: here the
+// root window's cursor becomes the cursor font's crosshair.
+TEST(X11CursorTest, GivesThePictureFirstAndThenOnlyChanges) {
+    Xvfb display;
+    ASSERT_TRUE(display.Start({}));
+    std::string error;
+    std::unique_ptr<X11Cursor> cursor = X11Cursor::Open(display.Name(), error);
+    ASSERT_TRUE(cursor) << error;
+    const std::optional<CursorPicture> first = cursor->Changed();
+    ASSERT_TRUE(first.has_value());
+    EXPECT_GT(first->width, 0);
+    EXPECT_EQ(first->pixels.size(), static_cast<size_t>(first->width * first->height));
+    EXPECT_FALSE(cursor->Changed().has_value());
+
+    xcb_connection_t* c = display.Connection();
+    const xcb_font_t font = xcb_generate_id(c);
+    xcb_open_font(c, font, 6, "cursor");
+    const xcb_cursor_t crosshair = xcb_generate_id(c);
+    constexpr uint16_t kCrosshairGlyph = 34;
+    xcb_create_glyph_cursor(c, crosshair, font, font, kCrosshairGlyph, kCrosshairGlyph + 1, 0, 0, 0, 0xFFFF, 0xFFFF,
+                            0xFFFF);
+    const uint32_t values[] = {crosshair};
+    xcb_change_window_attributes(c, display.Root(), XCB_CW_CURSOR, values);
+    xcb_flush(c);
+    std::optional<CursorPicture> changed;
+    ASSERT_TRUE(Eventually([&] { return (changed = cursor->Changed()).has_value(); }));
+    EXPECT_NE(changed->pixels, first->pixels);
 }
 
 }  // namespace

@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
         log.Write("x11 display=" + options.x11Display + " width=" + std::to_string(x11.screen->Width()) +
                   " height=" + std::to_string(x11.screen->Height()) +
                   " damage=" + (x11.screen->HasDamage() ? "yes" : "no") +
-                  " shm=" + (x11.screen->HasSharedMemory() ? "yes" : "no"));
+                  " shm=" + (x11.screen->HasSharedMemory() ? "yes" : "no") +
+                  " cursor=" + (x11.cursor != nullptr ? "yes" : "no"));
     }
     // A replay gives every session the recording's size, and needs the server code its
     // frames were enciphered with.

@@ -290,7 +290,9 @@ Session
                          desktop: the session has its size, gets what changes on it
                          every frame interval (at most), in the compform asked for
                          (1 to 12), and the client's keys and pointer are played into
-                         it. The display's keymap is replaced by the server's keyboard.
+                         it. The display's keymap is replaced by the server's keyboard;
+                         its CLIPBOARD goes both ways and its cursor is sent as it
+                         changes.
   --key-codes map|table  the key codes that keyboard takes: those of the client's
                          built-in key maps 1 and 2 (map, the default: the client uses
                          map 2 unless KeyMapNumber says otherwise) or those of its

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "display/cursor_shape.h"
 #include "protocol/records.h"
 #include "seamless/window_requests.h"
 #include "tools/testserver/jpeg_image_updates.h"
@@ -13,6 +14,9 @@ namespace corvane::testserver {
 namespace {
 
 constexpr uint8_t kBellFrequency = 220;  // Hz, in the bell record's second byte
+// A cursor type that is neither monochrome (1), colour (2) nor a standard cursor (0x7F00 up):
+// source and mask bitmaps.
+constexpr uint32_t kSourceMaskCursor = 0;
 
 // Image update record: image type (0: pixels), rectangle count.
 constexpr size_t kImageTypeOffset = 0;
@@ -111,6 +115,42 @@ std::vector<uint8_t> CursorMovementBody(int32_t x, int32_t y) {
     StoreField<int32_t>(record, 4, x);
     StoreField<int32_t>(record, 8, y);
     return Body(ZRPPROTOCOL_MH_MESSCRMV, record, sizeof record, 0);
+}
+
+std::vector<uint8_t> CursorShapeBody(const CursorPicture& picture) {
+    const int width = std::clamp(picture.width, 0, kMaxSentCursorSide);
+    const int height = std::clamp(picture.height, 0, kMaxSentCursorSide);
+    if (static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) > picture.pixels.size()) {
+        return CursorShapeBody(CursorPicture{});  // a picture without its pixels: an empty shape
+    }
+    uint8_t record[CursorShapeLayout::kData] = {};
+    StoreField<uint32_t>(record, CursorShapeLayout::kType, kSourceMaskCursor);
+    StoreField<uint32_t>(record, CursorShapeLayout::kWidth, static_cast<uint32_t>(width));
+    StoreField<uint32_t>(record, CursorShapeLayout::kHeight, static_cast<uint32_t>(height));
+    StoreField<uint32_t>(record, CursorShapeLayout::kHotX,
+                         static_cast<uint32_t>(std::clamp(picture.hotX, 0, std::max(width - 1, 0))));
+    StoreField<uint32_t>(record, CursorShapeLayout::kHotY,
+                         static_cast<uint32_t>(std::clamp(picture.hotY, 0, std::max(height - 1, 0))));
+    const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
+    const size_t plane = rowBytes * static_cast<size_t>(height);
+    std::vector<uint8_t> body = Body(ZRPPROTOCOL_MH_MESSCRSH, record, sizeof record, 2 * plane);
+    uint8_t* source = body.data() + kRecordHeaderSize + sizeof record;
+    uint8_t* mask = source + plane;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = picture.pixels[static_cast<size_t>(y) * static_cast<size_t>(picture.width) +
+                                              static_cast<size_t>(x)];
+            const uint32_t alpha = p >> 24;
+            if (alpha < 0x80) continue;
+            // Premultiplied: light where the colour is at least half of what its alpha allows.
+            const uint32_t sum = ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF);
+            const size_t at = static_cast<size_t>(y) * rowBytes + static_cast<size_t>(x) / 8;
+            const uint8_t bit = static_cast<uint8_t>(1u << (x % 8));  // least significant bit leftmost
+            mask[at] |= bit;
+            if (2 * sum >= 3 * alpha) source[at] |= bit;
+        }
+    }
+    return body;
 }
 
 std::vector<uint8_t> ClipboardBody(std::string_view text) {

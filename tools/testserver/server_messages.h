@@ -54,6 +54,20 @@ inline constexpr uint32_t kColourEntrySize = 3;
 // A cursor movement: the client moves its pointer to this frame-buffer place.
 [[nodiscard]] std::vector<uint8_t> CursorMovementBody(int32_t x, int32_t y);
 
+// A cursor picture as a display gives it.
+struct CursorPicture {
+    int width = 0;
+    int height = 0;
+    int hotX = 0;
+    int hotY = 0;
+    std::vector<uint32_t> pixels;  // width × height, rows top down, 0xAARRGGBB premultiplied
+};
+// The widest and tallest cursor sent; larger pictures are cut to it around their top left.
+inline constexpr int kMaxSentCursorSide = 64;
+// A cursor shape in the source-and-mask form, which any client takes: mask bit set where the
+// picture is more opaque than not, source bit set where it is light there.
+[[nodiscard]] std::vector<uint8_t> CursorShapeBody(const CursorPicture& picture);
+
 // A seamless window request (7001 create, 7002 destroy, 7007 move, 7010 map, 7011 unmap) for
 // window `id`; a create carries its title, zero-terminated, behind the record.
 struct WindowAnnouncement {

@@ -98,6 +98,7 @@ class Session {
     void PlayInput(const ClientEvent& event);
     [[nodiscard]] std::vector<PixelRect> OnSession(std::vector<PixelRect> rects) const;
     void SendScreenChanges();
+    void SendCursorChange();
     void Replay();
 
     StreamConnection& m_stream;
@@ -520,6 +521,16 @@ void Session::ActOnWindowInputs() {
     }
 }
 
+void Session::SendCursorChange() {
+    if (m_x11->cursor == nullptr) return;
+    const std::optional<CursorPicture> picture = m_x11->cursor->Changed();
+    if (picture && Send(CursorShapeBody(*picture))) {
+        m_log.Write("cursor sent width=" + std::to_string(picture->width) + " height=" +
+                    std::to_string(picture->height) + " hot=" + std::to_string(picture->hotX) + "," +
+                    std::to_string(picture->hotY));
+    }
+}
+
 void Session::SendClipboard(std::string_view text) {
     if (Send(ClipboardBody(text))) m_log.Write("clipboard sent len=" + std::to_string(text.size()));
 }
@@ -554,6 +565,7 @@ SessionEnd Session::Run() {
     if (!Finished()) {
         SendUpdate(m_x11 != nullptr ? OnSession(m_x11->screen->CaptureAll(kFullScreenTile)) : m_desktop.FullScreenTiles());
     }
+    if (m_x11 != nullptr && !Finished()) SendCursorChange();
     if (m_options.seamless && !Finished()) AnnounceWindows();
     if (m_options.faultsMs > 0 && !Finished()) {
         Perform(ScenarioStep{.action = ScenarioAction::SessionControl, .code = kAllowReconnection});
@@ -573,6 +585,7 @@ SessionEnd Session::Run() {
         if (MovingUpdatesLeft() && now >= m_nextFrame) {
             if (m_x11 != nullptr) {
                 SendScreenChanges();
+                SendCursorChange();
             } else {
                 SendUpdate(m_desktop.ChangedTiles(m_updatesSent));
             }
