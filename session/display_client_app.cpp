@@ -147,6 +147,7 @@ int CDisplayClientApp::Run(const std::string& commandLinePath) {
     bool attached = false;
     int code = m_login.Login(attached);
     if (!attached) return code;
+    m_loggedIn.store(true);
 
     int width = LoadField<uint16_t>(m_state.minit.data(), InitRecordLayout::kWidth);
     int height = LoadField<uint16_t>(m_state.minit.data(), InitRecordLayout::kHeight);
@@ -226,6 +227,9 @@ void CDisplayClientApp::ShutDown() {
     DebugPrint(1, "Set exit_flag\n");
     m_state.flags.shuttingDown.store(true);
     m_state.flags.exit.store(true);
+    // During the login nothing queued for the server can be lost; a socket the login opens
+    // after this is closed as it is adopted.
+    if (!m_loggedIn.load()) m_channel.CloseSocket();
     m_quit.Notify();
     m_windows.Quit(kExitNormal);
 }

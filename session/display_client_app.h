@@ -124,6 +124,9 @@ private:
                           [this] { m_commands.Publish(); }};
 
     std::atomic<long long> m_framesDrawn{0};
+    // Set once the login has attached a session; until then ending the client closes the
+    // login's connection, which a silent server would otherwise hold on a read.
+    std::atomic<bool> m_loggedIn{false};
     std::thread m_receiveThread;
     std::thread m_timerThread;
 };

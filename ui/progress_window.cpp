@@ -165,13 +165,13 @@ void ProgressWindow::ShowSessionEndNotice(const QString& title, const QString& l
 
 void ProgressWindow::closeEvent(QCloseEvent* event) {
     event->accept();
-    if (m_atNotice) emit exitRequested();
+    if (m_atNotice || !m_sessionShown) emit exitRequested();
 }
 
 void ProgressWindow::reject() {
     // Escape acts as the close box, not as the button.
     hide();
-    if (m_atNotice) emit exitRequested();
+    if (m_atNotice || !m_sessionShown) emit exitRequested();
 }
 
 }  // namespace corvane

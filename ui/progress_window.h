@@ -34,6 +34,11 @@ public:
     // title, offers the Exit button, shows and centres the window and beeps.
     void ShowSessionEndNotice(const QString& title, const QString& line);
 
+    // The session's window is up: from now on closing this window only hides it (until an
+    // end notice). Before that it is the only window the user has, and closing it ends the
+    // client, also while a silent server holds the login.
+    void SessionShown() { m_sessionShown = true; }
+
     // Applies the mailbox's pending post now (the timer does this every 100 ms).
     void TakeStatus();
 
@@ -42,7 +47,8 @@ public:
     [[nodiscard]] QPushButton* Button() const { return m_button; }
 
 signals:
-    // The user pressed the button, or closed the window while it shows an end notice.
+    // The user pressed the button, or closed the window before the session was shown or
+    // while it shows an end notice.
     void exitRequested();
 
 protected:
@@ -56,6 +62,7 @@ private:
     QPushButton* m_button = nullptr;
     QTimer m_timer;
     bool m_atNotice = false;
+    bool m_sessionShown = false;
 };
 
 }  // namespace corvane

@@ -324,6 +324,7 @@ void QtHost::SessionStarted(FrameBuffer& frameBuffer, SessionCommands& commands)
         });
         ShowTitle();
         m_statistics = new StatisticsWindow(commands);
+        if (m_progress) m_progress->SessionShown();
         m_window->ShowForSession();
     });
 }

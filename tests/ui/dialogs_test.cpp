@@ -187,10 +187,20 @@ private slots:
         window.TakeStatus();
         QSignalSpy exits(&window, &ProgressWindow::exitRequested);
 
-        // Before a notice the close box only closes the window.
+        // Before the session is shown the window is all the user has: closing it (or Escape)
+        // ends the client, also while a silent server holds the login.
         window.ShowCentred();
         window.close();
-        QCOMPARE(exits.count(), 0);
+        QCOMPARE(exits.count(), 1);
+        window.ShowCentred();
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QCOMPARE(exits.count(), 2);
+
+        // Once the session is shown, and before a notice, the close box only closes the window.
+        window.SessionShown();
+        window.ShowCentred();
+        window.close();
+        QCOMPARE(exits.count(), 2);
 
         window.ShowSessionEndNotice("Connection closed", "Session closed by server.");
         QVERIFY(window.isVisible());
@@ -200,7 +210,7 @@ private slots:
         QCOMPARE(window.Button()->text(), QString("Exit"));
         QVERIFY(!window.Button()->isHidden());
         window.close();
-        QCOMPARE(exits.count(), 1);
+        QCOMPARE(exits.count(), 3);
     }
 
     void StatisticsWindowShowsTheSession() {

@@ -2,6 +2,11 @@
 // as a person would: a connection file without a password gets the Enter Password dialog
 // after the server refuses the login, and what the user types there logs in.
 #include <QApplication>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QtTest>
 #include <chrono>
 #include <cstdlib>
@@ -41,13 +46,18 @@ size_t Count(const std::string& text, const std::string& part) {
 // file's host list.
 class LoginSession {
 public:
-    bool Start(bool standAlone = false) {
-        if (!m_server.Start({CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "90", "--static",
-                             "--geometry", "640x480", "--user", "demo:" + std::string(kPassword), "--log", m_dir.file("server.log")},
-                            {}, m_dir.file("server.stderr"))) {
-            return false;
+    // `silentPort`: log in to that port (where nobody answers) instead of the test server.
+    bool Start(bool standAlone = false, int silentPort = 0) {
+        std::string listening = "listening on " + std::to_string(silentPort);
+        if (silentPort == 0) {
+            if (!m_server.Start({CORVANE_TESTSERVER_PATH, "--port", "0", "--once", "--exit-after", "90", "--static",
+                                 "--geometry", "640x480", "--user", "demo:" + std::string(kPassword), "--log",
+                                 m_dir.file("server.log")},
+                                {}, m_dir.file("server.stderr"))) {
+                return false;
+            }
+            listening = m_server.ReadLine();
         }
-        const std::string listening = m_server.ReadLine();
         if (listening.rfind("listening on ", 0) != 0) return false;
         m_dir.write("docs/.keep", "");
         const std::string site = m_dir.write("install/qel.ini",
@@ -72,6 +82,7 @@ public:
 
     [[nodiscard]] std::string ServerLog() const { return ReadWholeFile(m_dir.file("server.log")); }
     [[nodiscard]] std::string ClientLog() const { return ReadWholeFile(m_dir.file("docs/My Connections/client.log")); }
+    [[nodiscard]] int WaitForClient(std::chrono::milliseconds bound) { return m_client.Wait(bound); }
 
     // Waits for the dialog titled by `title` (a pattern) to show after `logins` login attempts,
     // then types the password into it and presses Return.
@@ -140,6 +151,37 @@ private slots:
         QCOMPARE(Count(log, "login-reply status=0 "), size_t{1});
         QCOMPARE(Count(log, "login-reply status=1 "), size_t{0});
         QVERIFY(session.ClientLog().find("Selected Server 127.0.0.1") != std::string::npos);
+    }
+
+    // A server that takes the connection and never answers holds the login on a read; the
+    // progress window is all the user has, and closing it ends the client at once.
+    void ClosingTheProgressWindowEndsALoginASilentServerHolds() {
+        // The system accepts connections into the backlog of a socket nobody accepts from.
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(listener >= 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+        QVERIFY(::listen(listener, 8) == 0);
+        QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0);
+
+        LoginSession session;
+        QVERIFY(session.Start(false, ntohs(address.sin_port)));
+        QTRY_VERIFY_WITH_TIMEOUT(session.ClientLog().find("Connecting To zRP Server") != std::string::npos,
+                                 std::chrono::milliseconds(kPatience).count());
+        std::string window;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !(window = g_display.Output("xdotool search --onlyvisible --name '^Connection in progress'")).empty(),
+            std::chrono::milliseconds(kPatience).count());
+        QTest::qWait(500);  // the login has sent its request and waits for the answer
+        RunTool({"/usr/bin/xdotool", "windowfocus", "--sync", window.substr(0, window.find('\n'))});
+        const auto closed = std::chrono::steady_clock::now();
+        RunTool({"/usr/bin/xdotool", "key", "Escape"});
+        QCOMPARE(session.WaitForClient(std::chrono::seconds(10)), 0);
+        QVERIFY2(std::chrono::steady_clock::now() - closed < std::chrono::seconds(3), session.ClientLog().c_str());
+        ::close(listener);
     }
 };
 
