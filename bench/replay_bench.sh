@@ -17,42 +17,8 @@ set -euo pipefail
 build="${1:-build/default}"
 updates="${2:-600}"
 runs="${3:-3}"
-client="$build/app/corvane"
-server="$build/tools/testserver/corvane-testserver"
-limits="$build/bench/replay_limits_bench"
-out=$(mktemp -d /tmp/corvane-replay.XXXXXX)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$out"' EXIT
-mkdir -p "$out/docs" "$out/config"
-# The demo's site file, without the dialogs that would wait for a person in the window.
-sed -e "s/^\(SessionLoginDialog *\)[0-9]*/\10/" -e "s/^\(CloseDialog *\)[0-9]*/\10/" data/qel.ini > "$out/qel.ini"
-printf '[HKEY_LOCAL_MACHINE\\Software\\Halden Systems]\nQELINI=%s\nINSTALLPATH=%s\n' \
-  "$out/qel.ini" "$PWD/data" > "$out/registry"
-export CORVANE_REGISTRY="$out/registry" XDG_DOCUMENTS_DIR="$out/docs" XDG_CONFIG_HOME="$out/config"
-
-free_display() {
-  for n in $(seq 170 210); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then echo ":$n"; return; fi
-  done
-}
-start_xvfb() {  # display, screen size
-  Xvfb "$1" -screen 0 "$2" -nolisten tcp > /dev/null 2>&1 &
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${1#:}" ] && break; sleep 0.05; done
-}
-
-start_server() {  # log name, options...; writes the connection file
-  local name=$1; shift
-  "$server" --port 0 --once --exit-after 300 --log "$out/$name.log" "$@" > "$out/port" 2> "$out/$name.err" &
-  server_pid=$!
-  for _ in $(seq 100); do grep -q listening "$out/port" 2>/dev/null && break; sleep 0.05; done
-  local port
-  port=$(awk '{print $3}' "$out/port")
-  sed -e "s/^\(DisplayServerPort *\)[0-9]*/\1$port/" -e "s/^\(DisplayWidth *\)[0-9]*/\11920/" \
-      -e "s/^\(DisplayHeight *\)[0-9]*/\11080/" data/demo.zrp > "$out/s.zrp"
-  if [ "${tls:-0}" = 1 ]; then
-    sed -i "s/^\(ProtocolType *\)[0-9]*/\11/" "$out/s.zrp"
-    printf 'TlsTrust none\r\n' >> "$out/s.zrp"
-  fi
-}
+# shellcheck source=bench/replay_common.sh
+. "$(dirname "$0")/replay_common.sh"
 
 median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
 
@@ -112,21 +78,6 @@ grep -q "recording written" "$out/record.log" || { echo "no recording made"; tai
 bench "generated desktop, 1920x1080, raw"
 
 # A real X desktop: a terminal scrolling a directory listing, for 10 s.
-if command -v Xvfb > /dev/null && command -v xterm > /dev/null; then
-  desk=$(free_display)
-  start_xvfb "$desk" 1920x1080x24
-  desk_pid=$!
-  DISPLAY="$desk" xterm -geometry 200x60+0+0 -e sh -c 'while :; do ls -lR /usr; done' > /dev/null 2>&1 &
-  xterm_pid=$!
-  sleep 1
-  start_server record --x11 "$desk" --frame-interval 16 --record "$out/rec"
-  "$client" --headless --exit-after 10 "$out/s.zrp" > /dev/null 2>&1 || true
-  wait "$server_pid" || true
-  kill "$xterm_pid" "$desk_pid" 2>/dev/null || true
-  wait "$xterm_pid" "$desk_pid" 2>/dev/null || true
-  if grep -q "recording written" "$out/record.log"; then
-    bench "X desktop, scrolling terminal, 1920x1080, raw"
-  else
-    echo "X desktop: no recording made"; tail -3 "$out/record.log"
-  fi
+if record_x_desktop 10; then
+  bench "X desktop, scrolling terminal, 1920x1080, raw"
 fi

@@ -167,6 +167,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
              o.replayPath = v;
              return {};
          }},
+        Number("--replay-for", 1, 86'400, &ServerOptions::replayForSeconds),
         {"--log", true, [](ServerOptions& o, const std::string& v) -> std::string {
              o.logPath = v;
              return {};
@@ -354,6 +355,9 @@ Recording
                          Logs "replay sent bytes=N of=T updates=U ms=M" once all is
                          written and "replay end ms=M" when the client has closed, both
                          counted from the first byte. Not with --record or --x11.
+  --replay-for SECONDS   send the recording again and again, as fast as the client
+                         reads, until SECONDS have passed (for long runs of a recording
+                         whose frames stand alone, such as raw or COMPSTD ones).
 
 Output
   --log FILE             event log, one line per event (default: standard error):

@@ -66,6 +66,7 @@ struct ServerOptions {
     std::vector<ScenarioStep> scenario;  // filled by the caller from scenarioPath
     std::string recordPath;  // not empty: the first session's bytes are recorded there
     std::string replayPath;  // not empty: every session sends this recording
+    int replayForSeconds = 0;  // more than 0: the recording is sent again and again this long
     std::string logPath;  // empty: standard error
     int traceLevel = 0;
     bool help = false;

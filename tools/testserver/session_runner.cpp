@@ -250,12 +250,24 @@ void Session::Replay() {
     constexpr size_t kChunk = 1 << 20;
     const std::vector<uint8_t>& bytes = m_replay->bytes;
     const Clock::time_point start = Clock::now();
+    const Clock::time_point until = start + std::chrono::seconds(m_options.replayForSeconds);
     size_t sent = 0;
-    while (sent < bytes.size() && !Finished() && !m_control.StopRequested()) {
-        const size_t size = std::min(kChunk, bytes.size() - sent);
-        if (!Write(bytes.data() + sent, size)) break;
-        sent += size;
-    }
+    int rounds = 0;
+    bool failed = false;
+    do {
+        size_t at = 0;
+        while (at < bytes.size() && !Finished() && !m_control.StopRequested()) {
+            const size_t size = std::min(kChunk, bytes.size() - at);
+            if (!Write(bytes.data() + at, size)) {
+                failed = true;
+                break;
+            }
+            at += size;
+            sent += size;
+        }
+        ++rounds;
+    } while (!failed && Clock::now() < until && !Finished() && !m_control.StopRequested());
+    if (rounds > 1) m_log.Write("replay rounds=" + std::to_string(rounds));
     const auto ms = [start] {
         return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     };
