@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole client on a recorded session, as fast as it reads: the test server records a
-# session (the generated desktop, and a real X desktop with a scrolling terminal when Xvfb
-# and xterm are there), then replays it to the headless client over loopback and over TLS,
+# session (the generated desktop, and a real X desktop with a scrolling terminal and with a
+# dragged window when Xvfb and xterm are there), then replays it to the headless client over loopback and over TLS,
 # and to the windowed client on an Xvfb of its own. For each: updates and megabytes (of the
 # wire stream) per second, client CPU (user + system, start-up included) per update, and
 # the ratio of the library limits on the same recording, measured in the same run by
@@ -11,7 +11,7 @@
 # Recordings are made here, in a temporary folder, and removed afterwards.
 # Usage: bench/replay_bench.sh [BUILD_DIR] [UPDATES] [RUNS]
 #   UPDATES  moving updates recorded from the generated desktop (default 600); the X desktop
-#            is recorded for 10 s
+#            scenes are recorded for 10 s each
 #   RUNS     replays of each kind; the median is shown (default 3)
 set -euo pipefail
 build="${1:-build/default}"
@@ -77,7 +77,10 @@ wait "$server_pid" || true
 grep -q "recording written" "$out/record.log" || { echo "no recording made"; tail "$out/record.log"; exit 1; }
 bench "generated desktop, 1920x1080, raw"
 
-# A real X desktop: a terminal scrolling a directory listing, for 10 s.
-if record_x_desktop 10; then
+# A real X desktop, 10 s of each scene.
+if record_x_desktop 10 scrolling; then
   bench "X desktop, scrolling terminal, 1920x1080, raw"
+fi
+if record_x_desktop 10 dragged; then
+  bench "X desktop, dragged window, 1920x1080, raw"
 fi

@@ -39,24 +39,42 @@ start_server() {  # log name, options...; writes the connection file
   fi
 }
 
-# record_x_desktop SECONDS: records a 1920x1080 Xvfb with a terminal scrolling a directory
-# listing into $out/rec; false when Xvfb or xterm is missing or no recording was made.
+# record_x_desktop SECONDS [SCENE]: records a 1920x1080 Xvfb into $out/rec; false when Xvfb
+# or xterm is missing or no recording was made. Scenes: scrolling (a terminal scrolling a
+# directory listing, the default), dragged (a terminal with text and a clock dragged around
+# the screen, as a person drags a window by its title).
 record_x_desktop() {
   command -v Xvfb > /dev/null && command -v xterm > /dev/null || return 1
-  local desk desk_pid xterm_pid
+  local scene=${2:-scrolling} desk desk_pid pids=()
   desk=$(free_display)
   start_xvfb "$desk" 1920x1080x24
   desk_pid=$!
-  DISPLAY="$desk" xterm -geometry 200x60+0+0 -e sh -c 'while :; do ls -lR /usr; done' > /dev/null 2>&1 &
-  xterm_pid=$!
-  sleep 1
+  if [ "$scene" = dragged ]; then
+    DISPLAY="$desk" xterm -geometry 100x30+100+100 -title dragged -e sh -c 'ls -l /usr/bin | head -40; sleep 600'       > /dev/null 2>&1 &
+    pids+=($!)
+    if command -v xclock > /dev/null; then
+      DISPLAY="$desk" xclock -geometry 200x200+1500+100 -update 1 > /dev/null 2>&1 &
+      pids+=($!)
+    fi
+    sleep 1
+    # Round and round, 4 pixels a step, 60 steps a second: the window's old and new places
+    # change in every update.
+    DISPLAY="$desk" sh -c 'w=$(xdotool search --name "^dragged$" | head -1); i=0
+      while :; do i=$(( (i + 1) % 360 )); x=$(( 600 + (i < 180 ? i : 360 - i) * 4 ));
+        y=$(( 300 + (i < 90 || i > 270 ? 0 : 200) )); xdotool windowmove "$w" "$x" "$y"; sleep 0.016; done'       > /dev/null 2>&1 &
+    pids+=($!)
+  else
+    DISPLAY="$desk" xterm -geometry 200x60+0+0 -e sh -c 'while :; do ls -lR /usr; done' > /dev/null 2>&1 &
+    pids+=($!)
+    sleep 1
+  fi
   start_server record --x11 "$desk" --frame-interval 16 --record "$out/rec"
   "$client" --headless --exit-after "$1" "$out/s.zrp" > /dev/null 2>&1 || true
   wait "$server_pid" || true
-  kill "$xterm_pid" "$desk_pid" 2>/dev/null || true
-  wait "$xterm_pid" "$desk_pid" 2>/dev/null || true
+  kill "${pids[@]}" "$desk_pid" 2>/dev/null || true
+  wait "${pids[@]}" "$desk_pid" 2>/dev/null || true
   if ! grep -q "recording written" "$out/record.log"; then
-    echo "X desktop: no recording made"; tail -3 "$out/record.log"
+    echo "X desktop ($scene): no recording made"; tail -3 "$out/record.log"
     return 1
   fi
 }
