@@ -16,6 +16,7 @@
 #include "session/child_process.h"
 #include "support/temp_dir.h"
 #include "test_display.h"
+#include "tools/testserver/x11_cursor.h"
 
 using namespace corvane;
 using corvane::test::ChildProcess;
@@ -209,6 +210,44 @@ private slots:
                                   ("the xterm read \"" + ReadWholeFile(served.Out()) + "\"").c_str(), Millis(kPatience));
         const std::string log = served.ServerLog();
         QVERIFY2(log.find("key dropped") == std::string::npos, log.c_str());
+    }
+
+    // The pointer over the served xterm takes the xterm's cursor there, and the client's
+    // window shows the same shape: the same hot spot and the same opaque pixels.
+    void TheServedDisplaysCursorIsShownOverTheClientWindow() {
+        ServedDesktop served;
+        QVERIFY2(served.Start("", "map"), served.Error().c_str());
+        const Place& window = served.Window();
+        RunTool({"/usr/bin/xdotool", "mousemove", std::to_string(window.x + window.width / 2),
+                 std::to_string(window.y + window.height / 2)});
+        std::string why;
+        const auto same = [&] {
+            std::string error;
+            const auto servedCursor = testserver::X11Cursor::Open(served.Display().Name(), error);
+            const auto shownCursor = testserver::X11Cursor::Open(g_clientDisplay.Name(), error);
+            if (!servedCursor || !shownCursor) return why = error, false;
+            const std::optional<testserver::CursorPicture> served = servedCursor->Changed();
+            const std::optional<testserver::CursorPicture> shown = shownCursor->Changed();
+            if (!served || !shown) return why = "no cursor picture", false;
+            if (served->hotX != shown->hotX || served->hotY != shown->hotY || shown->width < served->width ||
+                shown->height < served->height) {
+                why = "served " + std::to_string(served->width) + "x" + std::to_string(served->height) + " hot " +
+                      std::to_string(served->hotX) + "," + std::to_string(served->hotY) + ", shown " +
+                      std::to_string(shown->width) + "x" + std::to_string(shown->height) + " hot " +
+                      std::to_string(shown->hotX) + "," + std::to_string(shown->hotY);
+                return false;
+            }
+            for (int y = 0; y < served->height; ++y) {
+                for (int x = 0; x < served->width; ++x) {
+                    const bool opaque = served->pixels[static_cast<size_t>(y * served->width + x)] >> 24 >= 0x80;
+                    const bool shownOpaque = shown->pixels[static_cast<size_t>(y * shown->width + x)] >> 24 >= 0x80;
+                    if (opaque != shownOpaque) return why = "pixel " + std::to_string(x) + "," + std::to_string(y), false;
+                }
+            }
+            return true;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(same(), why.c_str(), Millis(kPatience));
+        QVERIFY(served.ServerLog().find("cursor sent width=") != std::string::npos);
     }
 
     // Text copied on the client's desktop can be pasted on the served display once the client
