@@ -23,6 +23,18 @@ unsigned DecoderThreads() {
 constexpr int kBitmapBytesPerPixel = 4;
 constexpr int kReportedBytesPerPixel = 3;
 
+// Images taller or wider than the screen are shown in part, so some are taken: up to twice
+// the screen's side, or 512 pixels for a small screen.
+constexpr unsigned kLargestImageFactor = 2;
+constexpr unsigned kLargestImageSideFloor = 512;
+
+bool ImageSizeTaken(unsigned width, unsigned height, const FrameBuffer& frameBuffer) {
+    const auto largest = [](int side) {
+        return std::max(kLargestImageFactor * static_cast<unsigned>(std::max(side, 0)), kLargestImageSideFloor);
+    };
+    return width <= largest(frameBuffer.Width()) && height <= largest(frameBuffer.Height());
+}
+
 uint32_t LoadLittle32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -82,6 +94,16 @@ int VideoFrameDecoder::DecodeFrame(const uint8_t* data, size_t length, FrameBuff
         return 2;
     }
     DebugPrint(57, "Read frame # %d  size: %d bytes\n", m_frames, static_cast<int>(size));
+    // A key frame names its image's size; one far larger than the screen would cost libvpx
+    // hundreds of megabytes and seconds of work before anything could be shown of it.
+    vpx_codec_stream_info_t info{};
+    info.sz = sizeof info;
+    if (vpx_codec_peek_stream_info(vpx_codec_vp8_dx(), data + kHeaderSize, size, &info) == VPX_CODEC_OK &&
+        info.is_kf != 0 && !ImageSizeTaken(info.w, info.h, frameBuffer)) {
+        DebugPrint(0, "Frame %d: a video image of %ux%u is far larger than the %dx%d screen; refused\n", m_frames,
+                   info.w, info.h, frameBuffer.Width(), frameBuffer.Height());
+        return 0;
+    }
     // libvpx reads the frame where it lies; nothing else touches the message buffer meanwhile.
     if (m_codec->ready) {
         if (vpx_codec_decode(&m_codec->context, data + kHeaderSize, size, nullptr, 0) !=

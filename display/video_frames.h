@@ -5,7 +5,9 @@
 // bitmap's size and lives as long as this object. Each decoded image is converted straight
 // into the frame buffer, under its lock, from the top of its pixel memory: an image taller
 // than the bitmap loses its first rows, a narrower or shorter one covers only its own area.
-// Only 4-byte pixel buffers (depths 24, 124, 224) are drawn; the fourth byte is kept.
+// Only 4-byte pixel buffers (depths 24, 124, 224) are drawn; the fourth byte is kept. A key
+// frame whose image is more than twice the bitmap's width or height (and over 512 pixels) is
+// refused before libvpx sees it.
 //
 // Receive thread only.
 #pragma once

@@ -136,5 +136,36 @@ TEST_F(VideoFrameTest, FrameSizeIsCheckedAgainstTheLimitAndTheMessage) {
     }
 }
 
+// A key frame names its size in its first ten bytes: one of 16000 x 16000 pixels (libvpx would
+// take seconds and hundreds of megabytes over it) is refused before it is decoded; one at
+// the largest size taken for the bitmap reaches the decoder.
+TEST_F(VideoFrameTest, KeyFramesFarLargerThanTheScreenAreRefusedUndecoded) {
+    struct Case {
+        uint16_t side;
+        bool refused;
+    };
+    for (const Case c : {Case{16000, true}, Case{513, true}, Case{512, false}}) {
+        SCOPED_TRACE(c.side);
+        const std::string log = m_dir.file("log-" + std::to_string(c.side) + ".txt");
+        ResetLogForTesting();
+        OpenLog(log);
+        Create(24);
+        VideoFrameDecoder decoder;
+        // Frame tag (key frame, shown, first partition of 10 bytes), start code, width, height.
+        std::vector<uint8_t> frame(12, 0);
+        const uint8_t keyFrame[] = {0x50, 0x01, 0x00, 0x9d, 0x01, 0x2a, static_cast<uint8_t>(c.side),
+                                    static_cast<uint8_t>(c.side >> 8), static_cast<uint8_t>(c.side),
+                                    static_cast<uint8_t>(c.side >> 8)};
+        frame.insert(frame.end(), std::begin(keyFrame), std::end(keyFrame));
+        frame.resize(frame.size() + 32, 0);
+        frame[0] = static_cast<uint8_t>(frame.size() - 12);
+        EXPECT_EQ(decoder.DecodeFrame(frame.data(), frame.size(), m_fb), 0);
+        const std::string refusal = "is far larger than the 32x32 screen; refused";
+        const std::string logged = test::ReadWholeFile(log);
+        EXPECT_EQ(logged.find(refusal) != std::string::npos, c.refused) << logged;
+        EXPECT_EQ(logged.find("Failed to decode frame") != std::string::npos, !c.refused) << logged;
+    }
+}
+
 }  // namespace
 }  // namespace corvane
