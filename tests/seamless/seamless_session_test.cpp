@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,16 +50,10 @@ TEST_F(SeamlessEndToEndTest, AnnouncedWindowsAreCreatedOnlyInSeamlessMode) {
     }
 }
 
-// What the server logged so far.
-std::string ReadLog(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Waits until the file holds `what` (at most 20 s); true when it came.
 bool WaitForText(const std::string& path, const std::string& what) {
     for (int i = 0; i < 400; ++i) {
-        if (ReadLog(path).find(what) != std::string::npos) return true;
+        if (ReadWholeFile(path).find(what) != std::string::npos) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
@@ -111,7 +103,7 @@ TEST_F(SeamlessEndToEndTest, TheServedDisplaysWindowsBecomeSessionWindowsAndAreF
             if (!mapped) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     }
-    ASSERT_TRUE(mapped) << "on display " << display << " xterm said: " << ReadLog(m_dir.file("xterm.stderr"));
+    ASSERT_TRUE(mapped) << "on display " << display << " xterm said: " << ReadWholeFile(m_dir.file("xterm.stderr"));
 
     // The session lasts until the changes below have been made and followed (a few seconds).
     ASSERT_TRUE(StartServer({"--x11", display, "--seamless", "--scenario", Scenario("after-ms 12000 sctl 5002\n")}));
@@ -119,11 +111,11 @@ TEST_F(SeamlessEndToEndTest, TheServedDisplaysWindowsBecomeSessionWindowsAndAreF
     std::string failed;
     std::thread changes([&] {
         auto step = [&](bool done, const std::string& what) {
-            if (!done && failed.empty()) failed = what + "\n" + ReadLog(serverLog);
+            if (!done && failed.empty()) failed = what + "\n" + ReadWholeFile(serverLog);
             return done && failed.empty();
         };
         if (!step(WaitForText(serverLog, "title=\"seamless xterm\""), "never announced")) return;
-        const std::string xid = LinkedXid(ReadLog(serverLog), "title=\"seamless xterm\"");
+        const std::string xid = LinkedXid(ReadWholeFile(serverLog), "title=\"seamless xterm\"");
         if (!step(RunOn(display, {"/usr/bin/xdotool", "windowmove", xid, "100", "60"}) &&
                       WaitForText(serverLog, "window request code=7007 id=1 x=100 y=60 "),
                   "move not followed")) {

@@ -134,7 +134,7 @@ class Session {
     std::string m_clipboard;                  // under m_clipboardMutex
     std::atomic<bool> m_clipboardAsked{false};  // set by the reader, answered by the serving thread
     // Seamless on an X display: its windows as last seen, and the next look.
-    WindowFollower m_windows;
+    WindowFollower m_followedWindows;
     std::optional<Clock::time_point> m_nextWindowLook;
     // What the client asked of the X display's windows, queued by the reader for the serving
     // thread (which owns the window connection).
@@ -491,7 +491,7 @@ void Session::FollowWindows() {
         m_nextWindowLook.reset();
         return;
     }
-    SendWindowRequests(m_windows.Follow(now));
+    SendWindowRequests(m_followedWindows.Follow(now));
     m_nextWindowLook = Clock::now() + kWindowLookInterval;
 }
 
@@ -519,7 +519,7 @@ void Session::ActOnWindowInputs() {
     }
     for (const WindowInput& input : inputs) {
         const uint32_t xid = input.linkedId;
-        if (!m_windows.Announced(xid)) {
+        if (!m_followedWindows.Announced(xid)) {
             m_log.Write("window input ignored: id=" + std::to_string(input.id) + " names no window of the display");
             continue;
         }

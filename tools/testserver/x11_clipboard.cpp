@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tools/testserver/xcb_support.h"
+
 namespace corvane::testserver {
 
 namespace {
@@ -14,38 +16,21 @@ namespace {
 constexpr auto kReadWait = std::chrono::seconds(2);
 constexpr uint32_t kWholeProperty = (kMaxClipboardText + 3) / 4;  // in 32-bit units
 
-uint32_t Atom(xcb_connection_t* c, const char* name) {
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr),
-        &std::free);
-    return reply ? reply->atom : 0;
-}
-
 }  // namespace
 
 std::unique_ptr<X11Clipboard> X11Clipboard::Open(const std::string& display, std::string& error) {
     std::unique_ptr<X11Clipboard> clipboard(new X11Clipboard());
-    int screenNumber = 0;
-    xcb_connection_t* c = xcb_connect(display.empty() ? nullptr : display.c_str(), &screenNumber);
-    clipboard->m_connection = c;
-    if (xcb_connection_has_error(c)) {
-        error = "cannot connect to the X display \"" + display + "\"";
-        return nullptr;
-    }
-    auto screens = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
-    if (!screens.rem) {
-        error = "the X display has no screen " + std::to_string(screenNumber);
-        return nullptr;
-    }
+    const xcb_screen_t* screen = ConnectScreen(display, clipboard->m_connection, error);
+    if (screen == nullptr) return nullptr;
+    xcb_connection_t* c = clipboard->m_connection;
     clipboard->m_window = xcb_generate_id(c);
     const uint32_t events[] = {XCB_EVENT_MASK_PROPERTY_CHANGE};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, clipboard->m_window, screens.data->root, 0, 0, 1, 1, 0,
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, clipboard->m_window, screen->root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, events);
-    clipboard->m_clipboard = Atom(c, "CLIPBOARD");
-    clipboard->m_utf8 = Atom(c, "UTF8_STRING");
-    clipboard->m_targets = Atom(c, "TARGETS");
-    clipboard->m_property = Atom(c, "CORVANE_CLIPBOARD");
+    clipboard->m_clipboard = InternAtom(c, "CLIPBOARD");
+    clipboard->m_utf8 = InternAtom(c, "UTF8_STRING");
+    clipboard->m_targets = InternAtom(c, "TARGETS");
+    clipboard->m_property = InternAtom(c, "CORVANE_CLIPBOARD");
     if (clipboard->m_clipboard == 0 || clipboard->m_utf8 == 0 || clipboard->m_targets == 0 ||
         clipboard->m_property == 0) {
         error = "the X display did not name the clipboard's atoms";

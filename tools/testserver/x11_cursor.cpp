@@ -1,21 +1,14 @@
 #include "tools/testserver/x11_cursor.h"
 
-#include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
 #include <cstdlib>
-#include <cstring>
+
+#include "tools/testserver/xcb_support.h"
 
 namespace corvane::testserver {
 
 namespace {
-
-template <typename T>
-struct FreeDeleter {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter<T>>;
 
 // XFIXES 4 is what cursor pictures and their change events need at most.
 constexpr uint32_t kXfixesMajor = 4;
@@ -25,33 +18,23 @@ constexpr uint32_t kXfixesMinor = 0;
 
 std::unique_ptr<X11Cursor> X11Cursor::Open(const std::string& display, std::string& error) {
     std::unique_ptr<X11Cursor> cursor(new X11Cursor());
-    int screenNumber = 0;
-    xcb_connection_t* c = xcb_connect(display.empty() ? nullptr : display.c_str(), &screenNumber);
-    cursor->m_connection = c;
-    if (xcb_connection_has_error(c)) {
-        error = "cannot connect to the X display \"" + display + "\"";
-        return nullptr;
-    }
+    const xcb_screen_t* screen = ConnectScreen(display, cursor->m_connection, error);
+    if (screen == nullptr) return nullptr;
+    xcb_connection_t* c = cursor->m_connection;
     const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
     if (xfixes == nullptr || !xfixes->present) {
         error = "the X display has no XFIXES extension";
         return nullptr;
     }
     // The version must be asked before any other XFIXES request is made.
-    Reply<xcb_xfixes_query_version_reply_t> version(
+    XcbReply<xcb_xfixes_query_version_reply_t> version(
         xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, kXfixesMajor, kXfixesMinor), nullptr));
     if (!version || version->major_version < 1) {
         error = "the X display's XFIXES is too old for cursor pictures";
         return nullptr;
     }
     cursor->m_firstEvent = xfixes->first_event;
-    auto screens = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
-    if (!screens.rem) {
-        error = "the X display has no screen " + std::to_string(screenNumber);
-        return nullptr;
-    }
-    xcb_xfixes_select_cursor_input(c, screens.data->root, XCB_XFIXES_CURSOR_NOTIFY_MASK_DISPLAY_CURSOR);
+    xcb_xfixes_select_cursor_input(c, screen->root, XCB_XFIXES_CURSOR_NOTIFY_MASK_DISPLAY_CURSOR);
     xcb_flush(c);
     return cursor;
 }
@@ -73,7 +56,7 @@ std::optional<CursorPicture> X11Cursor::Changed() {
 
 std::optional<CursorPicture> X11Cursor::Read() {
     xcb_connection_t* c = m_connection;
-    Reply<xcb_xfixes_get_cursor_image_reply_t> reply(
+    XcbReply<xcb_xfixes_get_cursor_image_reply_t> reply(
         xcb_xfixes_get_cursor_image_reply(c, xcb_xfixes_get_cursor_image(c), nullptr));
     if (!reply) return std::nullopt;
     CursorPicture picture;

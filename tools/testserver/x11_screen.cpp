@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "tools/testserver/desktop.h"
+#include "tools/testserver/xcb_support.h"
 
 namespace corvane::testserver {
 
@@ -24,13 +25,6 @@ constexpr int kServedBitsPerPixel = 32;
 constexpr uint32_t kRedMask = 0xFF0000;
 constexpr uint32_t kGreenMask = 0x00FF00;
 constexpr uint32_t kBlueMask = 0x0000FF;
-
-template <typename T>
-struct FreeDeleter {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter<T>>;
 
 bool Served(const xcb_setup_t* setup, const xcb_screen_t* screen, std::string& error) {
     if (screen->root_depth != kServedDepth) {
@@ -77,20 +71,9 @@ std::vector<PixelRect> ScreenTiles(int width, int height, int tile) {
 
 std::unique_ptr<X11Screen> X11Screen::Open(const std::string& display, std::string& error) {
     std::unique_ptr<X11Screen> s(new X11Screen());
-    int screenNumber = 0;
-    s->m_connection = xcb_connect(display.empty() ? nullptr : display.c_str(), &screenNumber);
-    if (xcb_connection_has_error(s->m_connection)) {
-        error = "cannot connect to the X display \"" + display + "\"";
-        return nullptr;
-    }
+    const xcb_screen_t* screen = ConnectScreen(display, s->m_connection, error);
+    if (screen == nullptr) return nullptr;
     const xcb_setup_t* setup = xcb_get_setup(s->m_connection);
-    auto screens = xcb_setup_roots_iterator(setup);
-    for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
-    if (!screens.rem) {
-        error = "the X display has no screen " + std::to_string(screenNumber);
-        return nullptr;
-    }
-    const xcb_screen_t* screen = screens.data;
     if (!Served(setup, screen, error)) return nullptr;
     s->m_root = screen->root;
     s->m_width = screen->width_in_pixels;
@@ -100,7 +83,7 @@ std::unique_ptr<X11Screen> X11Screen::Open(const std::string& display, std::stri
     xcb_connection_t* c = s->m_connection;
     const xcb_query_extension_reply_t* damage = xcb_get_extension_data(c, &xcb_damage_id);
     if (damage != nullptr && damage->present) {
-        Reply<xcb_damage_query_version_reply_t> version(xcb_damage_query_version_reply(
+        XcbReply<xcb_damage_query_version_reply_t> version(xcb_damage_query_version_reply(
             c, xcb_damage_query_version(c, XCB_DAMAGE_MAJOR_VERSION, XCB_DAMAGE_MINOR_VERSION), nullptr));
         if (version) {
             s->m_damageEvent = damage->first_event;
@@ -153,7 +136,7 @@ Rgb X11Screen::ColourAt(int x, int y, int /*frame*/) const {
 uint8_t X11Screen::IndexAt(int x, int y, int frame) const { return NearestTableIndex(ColourAt(x, y, frame)); }
 
 bool X11Screen::CaptureWithSharedMemory(const PixelRect& r) {
-    Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+    XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
         m_connection,
         xcb_shm_get_image(m_connection, m_root, static_cast<int16_t>(r.x), static_cast<int16_t>(r.y),
                           static_cast<uint16_t>(r.width), static_cast<uint16_t>(r.height), kAllPlanes,
@@ -169,7 +152,7 @@ bool X11Screen::CaptureWithSharedMemory(const PixelRect& r) {
 }
 
 bool X11Screen::CaptureWithGetImage(const PixelRect& r) {
-    Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+    XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
         m_connection,
         xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, static_cast<int16_t>(r.x),
                       static_cast<int16_t>(r.y), static_cast<uint16_t>(r.width), static_cast<uint16_t>(r.height),

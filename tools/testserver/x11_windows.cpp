@@ -1,20 +1,12 @@
 #include "tools/testserver/x11_windows.h"
 
-#include <xcb/xcb.h>
-
 #include <cstdlib>
-#include <cstring>
+
+#include "tools/testserver/xcb_support.h"
 
 namespace corvane::testserver {
 
 namespace {
-
-template <typename T>
-struct FreeDeleter {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter<T>>;
 
 constexpr uint32_t kMaxTitleWords = 256;  // titles are cut at 1 KiB
 constexpr uint32_t kMaxProtocols = 64;
@@ -23,32 +15,16 @@ constexpr uint32_t kMaxProtocols = 64;
 
 std::unique_ptr<X11Windows> X11Windows::Open(const std::string& display, std::string& error) {
     std::unique_ptr<X11Windows> w(new X11Windows());
-    int screenNumber = 0;
-    w->m_connection = xcb_connect(display.empty() ? nullptr : display.c_str(), &screenNumber);
-    if (xcb_connection_has_error(w->m_connection)) {
-        error = "cannot connect to the X display \"" + display + "\"";
-        return nullptr;
-    }
-    auto screens = xcb_setup_roots_iterator(xcb_get_setup(w->m_connection));
-    for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
-    if (!screens.rem) {
-        error = "the X display has no screen " + std::to_string(screenNumber);
-        return nullptr;
-    }
-    w->m_root = screens.data->root;
-    w->m_protocols = w->Atom("WM_PROTOCOLS");
-    w->m_deleteWindow = w->Atom("WM_DELETE_WINDOW");
+    const xcb_screen_t* screen = ConnectScreen(display, w->m_connection, error);
+    if (screen == nullptr) return nullptr;
+    w->m_root = screen->root;
+    w->m_protocols = InternAtom(w->m_connection, "WM_PROTOCOLS");
+    w->m_deleteWindow = InternAtom(w->m_connection, "WM_DELETE_WINDOW");
     return w;
 }
 
 X11Windows::~X11Windows() {
     if (m_connection != nullptr) xcb_disconnect(m_connection);
-}
-
-uint32_t X11Windows::Atom(const char* name) const {
-    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        m_connection, xcb_intern_atom(m_connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : uint32_t{XCB_ATOM_NONE};
 }
 
 bool X11Windows::List(std::vector<TopWindow>& windows) const {
@@ -58,7 +34,7 @@ bool X11Windows::List(std::vector<TopWindow>& windows) const {
     // Nothing here asks for events: what waits is the errors of windows that went away
     // between a question and its answer, or before a map or destroy reached them.
     while (xcb_generic_event_t* event = xcb_poll_for_event(c)) std::free(event);
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, m_root), nullptr));
+    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, m_root), nullptr));
     if (!tree) return !xcb_connection_has_error(c);
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     const int count = xcb_query_tree_children_length(tree.get());
@@ -70,9 +46,9 @@ bool X11Windows::List(std::vector<TopWindow>& windows) const {
         const auto geometryCookie = xcb_get_geometry(c, w);
         const auto nameCookie =
             xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxTitleWords);
-        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
-        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
-        Reply<xcb_get_property_reply_t> name(xcb_get_property_reply(c, nameCookie, nullptr));
+        XcbReply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
+        XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+        XcbReply<xcb_get_property_reply_t> name(xcb_get_property_reply(c, nameCookie, nullptr));
         if (!attributes || !geometry || attributes->override_redirect != 0) continue;
         TopWindow window;
         window.xid = w;
@@ -90,7 +66,7 @@ bool X11Windows::List(std::vector<TopWindow>& windows) const {
 
 bool X11Windows::Close(uint32_t xid) {
     xcb_connection_t* c = m_connection;
-    Reply<xcb_get_property_reply_t> protocols(xcb_get_property_reply(
+    XcbReply<xcb_get_property_reply_t> protocols(xcb_get_property_reply(
         c, xcb_get_property(c, 0, xid, m_protocols, XCB_ATOM_ATOM, 0, kMaxProtocols), nullptr));
     if (!protocols) return false;  // the window has gone
     bool polite = false;

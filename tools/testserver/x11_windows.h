@@ -47,7 +47,6 @@ class X11Windows {
 
   private:
     X11Windows() = default;
-    [[nodiscard]] uint32_t Atom(const char* name) const;
 
     xcb_connection_t* m_connection = nullptr;
     uint32_t m_root = 0;
