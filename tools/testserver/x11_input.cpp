@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tools/testserver/server_keymap.h"
+#include "tools/testserver/xcb_support.h"
 
 namespace corvane::testserver {
 
@@ -45,22 +46,12 @@ std::vector<uint8_t> Row(const ServerModifiers& map, int row) {
 std::unique_ptr<X11Input> X11Input::Open(const std::string& display, KeyCodes codes, std::string& error) {
     std::unique_ptr<X11Input> input(new X11Input());
     input->m_codes = codes;
-    int screenNumber = 0;
-    input->m_connection = xcb_connect(display.empty() ? nullptr : display.c_str(), &screenNumber);
+    const xcb_screen_t* screen = ConnectScreen(display, input->m_connection, error);
+    if (screen == nullptr) return nullptr;
     xcb_connection_t* c = input->m_connection;
-    if (xcb_connection_has_error(c)) {
-        error = "cannot connect to the X display \"" + display + "\"";
-        return nullptr;
-    }
-    auto screens = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
-    if (!screens.rem) {
-        error = "the X display has no screen " + std::to_string(screenNumber);
-        return nullptr;
-    }
-    input->m_root = screens.data->root;
-    input->m_width = screens.data->width_in_pixels;
-    input->m_height = screens.data->height_in_pixels;
+    input->m_root = screen->root;
+    input->m_width = screen->width_in_pixels;
+    input->m_height = screen->height_in_pixels;
     const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(c, &xcb_test_id);
     if (xtest == nullptr || !xtest->present) {
         error = "the X display has no XTEST extension";
