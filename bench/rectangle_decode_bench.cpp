@@ -138,6 +138,7 @@ struct Format {
     Encoder encode;
     Decoder decode;
     bool fiveBits;
+    double decodeSeconds = 0;  // a screen's median
     std::vector<std::vector<uint8_t>> records = {};  // one image-update record per tile
     size_t bytes = 0;
 };
@@ -244,6 +245,7 @@ int main() {
         }
         const bool good = Matches(fb, screen, f.fiveBits);
         const double a = Median(anchor), m = Median(measured);
+        f.decodeSeconds = m / kScreensPerRun;
         const double updates = static_cast<double>(f.records.size()) * kScreensPerRun;
         std::printf("%-18s %8zu bytes/screen  decode %6.2f ms/screen  memcpy %5.2f ms  ratio (memcpy / decode) %.3f  "
                     "allocations/update %.3f  output %s\n",
@@ -251,5 +253,26 @@ int main() {
                     good ? "matches" : "DIFFERS");
         if (!good || allocations != 0) ++failures;
     }
+    // A palette decoder cannot beat looking each pixel's index up in a table: that bound, a
+    // bare 256-entry lookup writing a screen of 4-byte pixels, shows how much of the gap to
+    // memcpy is the decoder's own.
+    std::vector<uint8_t> indices(static_cast<size_t>(kWidth) * kHeight);
+    for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>(1 + i * 7919 % 255);
+    std::array<uint32_t, 256> table{};
+    for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<uint32_t>(i * 0x01030507u);
+    auto* lookupTarget = reinterpret_cast<uint32_t*>(copyTarget.data());
+    std::vector<double> lookup;
+    for (int run = 0; run <= kRuns; ++run) {
+        const auto start = Clock::now();
+        for (int s = 0; s < kScreensPerRun; ++s) {
+            for (size_t i = 0; i < indices.size(); ++i) lookupTarget[i] = table[indices[i]];
+            indices[static_cast<size_t>(s)] ^= 2;
+        }
+        if (run != 0) lookup.push_back(std::chrono::duration<double>(Clock::now() - start).count() / kScreensPerRun);
+    }
+    const double bound = Median(lookup);
+    std::printf("table lookup bound %6.2f ms/screen  palette chunks ÷ bound %.3f (1.0: the decoder costs no more than "
+                "the lookup)\n",
+                bound * 1000, bound / formats[1].decodeSeconds);
     return failures == 0 ? 0 : 2;
 }

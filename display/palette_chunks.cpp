@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <mutex>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "config/log.h"
 #include "display/rectangle_reader.h"
@@ -44,45 +49,57 @@ size_t EntrySize(int depth) {
 
 int TargetPixelSize(int depth) { return depth == 8 ? 1 : depth == 16 ? 2 : 4; }
 
-// Converts the `count` entries at `entries` into the first `count` working entries.
+// Converts the `count` entries at `entries` into the first `count` working entries. The
+// depth is a template argument so that the loop over a chunk's entries holds no switch.
+template <int kDepth>
+void ConvertEntries(const uint8_t* entries, uint32_t count, const std::array<uint32_t, 256>& lookup,
+                    WorkingPalette& palette) {
+    uint32_t k = 0;
+#if defined(__SSE2__)
+    if constexpr (kDepth == 24) {
+        for (; k + 4 <= count; k += 4) {
+            const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + size_t{k} * 4));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(&palette[k]), _mm_srli_epi32(four, 8));
+        }
+    }
+#endif
+    for (; k < count; ++k) {
+        if constexpr (kDepth == 16) {
+            const uint8_t* e = entries + size_t{k} * 2;
+            const unsigned v = e[0] | unsigned{e[1]} << 8;
+            const unsigned word = ((v >> 1) & 0x7FE0) | (v & 0x1F);
+            palette[k] = PixelBytes(static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8), 0, 0);
+        } else if constexpr (kDepth == 24) {
+            // b1 b2 b3 moved down a byte, with a zero fourth byte: one shift.
+            palette[k] = LoadLittle32(entries + size_t{k} * 4) >> 8;
+        } else if constexpr (kDepth == 124) {
+            uint32_t v = LoadLittle32(entries + size_t{k} * 4);
+            const uint32_t index = v & 0xFF;
+            if (index != 0) v = index | lookup[index];
+            palette[k] = PixelBytes(static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                                    static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(index));
+        } else {
+            static_assert(kDepth == 224);
+            const uint8_t* e = entries + size_t{k} * 4;
+            const uint8_t b = e[0];
+            if (b == 0) {
+                palette[k] = PixelBytes(e[1], e[2], e[3], 0);
+            } else {
+                palette[k] = PixelBytes(static_cast<uint8_t>((b & 0x03) << 6), static_cast<uint8_t>((b & 0x1C) << 3),
+                                        static_cast<uint8_t>(b & 0xE0), b);
+            }
+        }
+    }
+}
+
 void ConvertPalette(const uint8_t* entries, uint32_t count, int depth,
                     const std::array<uint32_t, 256>& lookup, WorkingPalette& palette) {
-    for (uint32_t k = 0; k < count; ++k) {
-        switch (depth) {
-            case 16: {
-                const uint8_t* e = entries + size_t{k} * 2;
-                const unsigned v = e[0] | unsigned{e[1]} << 8;
-                const unsigned word = ((v >> 1) & 0x7FE0) | (v & 0x1F);
-                palette[k] = PixelBytes(static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8), 0, 0);
-                break;
-            }
-            case 24: {
-                const uint8_t* e = entries + size_t{k} * 4;
-                palette[k] = PixelBytes(e[1], e[2], e[3], 0);
-                break;
-            }
-            case 124: {
-                uint32_t v = LoadLittle32(entries + size_t{k} * 4);
-                const uint32_t index = v & 0xFF;
-                if (index != 0) v = index | lookup[index];
-                palette[k] = PixelBytes(static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                                        static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(index));
-                break;
-            }
-            case 224: {
-                const uint8_t* e = entries + size_t{k} * 4;
-                const uint8_t b = e[0];
-                if (b == 0) {
-                    palette[k] = PixelBytes(e[1], e[2], e[3], 0);
-                } else {
-                    palette[k] = PixelBytes(static_cast<uint8_t>((b & 0x03) << 6), static_cast<uint8_t>((b & 0x1C) << 3),
-                                            static_cast<uint8_t>(b & 0xE0), b);
-                }
-                break;
-            }
-            default:
-                break;
-        }
+    switch (depth) {
+        case 16: ConvertEntries<16>(entries, count, lookup, palette); break;
+        case 24: ConvertEntries<24>(entries, count, lookup, palette); break;
+        case 124: ConvertEntries<124>(entries, count, lookup, palette); break;
+        case 224: ConvertEntries<224>(entries, count, lookup, palette); break;
+        default: break;
     }
 }
 
@@ -152,6 +169,51 @@ private:
     const char* m_problem = "";
 };
 
+// Whether any of the eight bytes of `word` is zero.
+bool HasZeroByte(uint64_t word) {
+    return ((word - 0x0101010101010101u) & ~word & 0x8080808080808080u) != 0;
+}
+
+// Writes the entries of `count` indices to `target`; index 0 leaves its pixel as it was.
+// Eight indices without a 0 among them, the common case, are written as whole words of
+// pixels without a test per pixel.
+template <int kPixelSize>
+void WriteIndexed(const uint8_t* indices, uint32_t count, const WorkingPalette& palette, uint8_t* target) {
+    static_assert(kPixelSize == 2 || kPixelSize == 4);
+    // Byte k of a word in memory is its bits 8k and up.
+    static_assert(std::endian::native == std::endian::little);
+    uint32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, indices + i, sizeof eight);
+        uint8_t* out = target + size_t{i} * kPixelSize;
+        if (HasZeroByte(eight)) {
+            for (int k = 0; k < 8; ++k) {
+                const uint8_t index = indices[i + k];
+                if (index != 0) std::memcpy(out + k * kPixelSize, &palette[index], kPixelSize);
+            }
+            continue;
+        }
+        const uint8_t* x = indices + i;
+        const WorkingPalette& e = palette;
+        uint64_t words[4];
+        if constexpr (kPixelSize == 4) {
+            words[0] = e[x[0]] | uint64_t{e[x[1]]} << 32;
+            words[1] = e[x[2]] | uint64_t{e[x[3]]} << 32;
+            words[2] = e[x[4]] | uint64_t{e[x[5]]} << 32;
+            words[3] = e[x[6]] | uint64_t{e[x[7]]} << 32;
+        } else {
+            words[0] = e[x[0]] | uint64_t{e[x[1]]} << 16 | uint64_t{e[x[2]]} << 32 | uint64_t{e[x[3]]} << 48;
+            words[1] = e[x[4]] | uint64_t{e[x[5]]} << 16 | uint64_t{e[x[6]]} << 32 | uint64_t{e[x[7]]} << 48;
+        }
+        std::memcpy(out, words, 8 * kPixelSize);
+    }
+    for (; i < count; ++i) {
+        const uint8_t index = indices[i];
+        if (index != 0) std::memcpy(target + size_t{i} * kPixelSize, &palette[index], kPixelSize);
+    }
+}
+
 // The chunked depths; false when the data ended before the rectangle did. `reached` counts
 // the pixels the data covered.
 template <int kPixelSize>
@@ -168,11 +230,8 @@ bool DrawChunks(FrameBuffer& frameBuffer, const UpdateRectangle& rect, int depth
                 problem = chunks.Problem();
                 return false;
             }
-            for (uint32_t i = 0; i < count; ++i) {
-                const uint8_t index = indices[i];
-                if (index != 0) std::memcpy(target, &palette[index], kPixelSize);
-                target += kPixelSize;
-            }
+            WriteIndexed<kPixelSize>(indices, count, palette, target);
+            target += size_t{count} * kPixelSize;
             columnsLeft -= count;
             reached += count;
         }

@@ -109,6 +109,36 @@ TEST_F(PaletteChunksTest, EntryConversionOfEachDepth) {
     }
 }
 
+// Rows long enough that indices go eight at a time: every index lands on its own pixel,
+// whichever of the eight holds a 0 and however the row's length cuts the last eight.
+TEST_F(PaletteChunksTest, LongRowsWriteEachIndexsEntryAndKeepThePixelsOfIndex0) {
+    const std::vector<uint8_t> entries24 = Entries24({{0, 0, 0}, {0x11, 0x12, 0x13}, {0x21, 0x22, 0x23}, {0x31, 0x32, 0x33}});
+    const std::vector<uint8_t> entries16 = {0, 0, 0x1F, 0x00, 0xE0, 0x07, 0x00, 0xF8};  // as pixels 001F 03E0 7C00
+    const std::vector<uint8_t> pixel24[4] = {{}, {0x11, 0x12, 0x13, 0}, {0x21, 0x22, 0x23, 0}, {0x31, 0x32, 0x33, 0}};
+    const std::vector<uint8_t> pixel16[4] = {{}, {0x1F, 0x00}, {0xE0, 0x03}, {0x00, 0x7C}};
+    for (const int depth : {16, 24}) {
+        for (const int width : {8, 16, 29}) {
+            for (int zeroAt = -1; zeroAt < 8; ++zeroAt) {
+                SCOPED_TRACE("depth " + std::to_string(depth) + ", width " + std::to_string(width) + ", 0 at " +
+                             std::to_string(zeroAt));
+                std::vector<uint8_t> indices;
+                for (int x = 0; x < width; ++x) indices.push_back(x % 8 == zeroAt ? 0 : static_cast<uint8_t>(1 + (x * 5) % 3));
+                const std::vector<uint8_t> chunk = depth == 24 ? Chunk(indices, 4, entries24, indices.size() & 3)
+                                                               : Chunk(indices, 4, entries16, indices.size() & 3, 0);
+                Create(width + 2, 1, depth);
+                EXPECT_EQ(Draw(ImageUpdateRecord({{1, 0, width, 1, chunk}}), depth), 1);
+                const std::vector<uint8_t> untouched(depth == 24 ? 4 : 2, kBackground);
+                std::vector<uint8_t> expected = untouched;
+                for (const uint8_t index : indices) {
+                    expected = Join(std::move(expected), index == 0 ? untouched : depth == 24 ? pixel24[index] : pixel16[index]);
+                }
+                expected = Join(std::move(expected), untouched);
+                EXPECT_EQ(Area(0, 0, width + 2, 1), expected);
+            }
+        }
+    }
+}
+
 TEST_F(PaletteChunksTest, Depth8IsOneBytePerPixelWith255Unchanged) {
     Create(4, 2, 8);
     EXPECT_EQ(Draw(ImageUpdateRecord({{1, 0, 2, 2, {7, 255, 0, 254}}}), 8), 1);
