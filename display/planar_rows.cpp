@@ -24,10 +24,38 @@ struct PlaneReader {
     size_t runLeft = 0;
     uint8_t value = 0;
 
-    // The plane's next `count` values into `out` (which has room for kSlack more); fewer
-    // when its data ends first.
-    size_t Take(uint8_t* out, size_t count) {
-        size_t taken = 0;
+    // Whether the next code can be taken by Step: no run under way, and room for a run's
+    // value byte.
+    [[nodiscard]] bool Ready() const { return runLeft == 0 && end - code >= 2; }
+
+    // Takes one code into `out` at `taken` (below `count`; `out` has kSlack bytes beyond
+    // `count` for a whole eight-byte store). A single pixel and a run are taken alike,
+    // without a branch on which it is, since photographs mix them at random. False, with
+    // the run left in `value` and `runLeft`, when the code's run is longer than eight or than
+    // the room left.
+    bool Step(uint8_t* out, size_t& taken, size_t count) {
+        // Masks rather than conditions: a compiler turns those into a branch that a
+        // photograph's random mix of the two mispredicts every other code.
+        const size_t c = code[0];
+        const size_t run = c & 1u;
+        const size_t isRun = 0 - run;
+        const auto v = static_cast<uint8_t>((code[1] & isRun) | (c & ~isRun));
+        const size_t n = ((c >> 1) & isRun) | (1 & ~isRun);
+        code += 1 + run;
+        if (n <= 8 && n <= count - taken) {
+            const uint64_t eight = uint64_t{v} * 0x0101010101010101u;
+            std::memcpy(out + taken, &eight, 8);
+            taken += n;
+            return true;
+        }
+        value = v;
+        runLeft = n;
+        return false;
+    }
+
+    // The plane's values from `taken` up to `count` into `out` (which has room for kSlack
+    // more); returns how far it got: `count`, or less when its data ends first.
+    size_t Take(uint8_t* out, size_t taken, size_t count) {
         while (taken < count) {
             if (runLeft != 0) {
                 const size_t span = std::min(runLeft, count - taken);
@@ -41,24 +69,9 @@ struct PlaneReader {
                 runLeft -= span;
                 continue;
             }
-            // Codes with room for a run's value byte and for eight pixels: a single pixel and
-            // a run are taken alike, without a branch on which it is, since photographs mix
-            // them at random. `out` has kSlack bytes beyond `count` for the eight.
+            // Codes with room for a run's value byte and for eight pixels.
             while (end - code >= 2 && taken < count) {
-                const uint8_t c = code[0];
-                const unsigned run = c & 1u;
-                const uint8_t v = run != 0 ? code[1] : c;
-                const size_t n = run != 0 ? size_t{c} >> 1 : 1;
-                code += 1 + run;
-                if (n <= 8 && n <= count - taken) {
-                    const uint64_t eight = uint64_t{v} * 0x0101010101010101u;
-                    std::memcpy(out + taken, &eight, 8);
-                    taken += n;
-                    continue;
-                }
-                value = v;
-                runLeft = n;
-                break;
+                if (!Step(out, taken, count)) break;
             }
             if (runLeft != 0 || taken == count) continue;
             // At most one byte left: a last single pixel, or a run whose value never came.
@@ -112,9 +125,19 @@ bool DecodePlanarRows(const PlanarPlane (&planes)[3], uint8_t* firstRow, ptrdiff
         uint8_t* const row = firstRow + static_cast<ptrdiff_t>(y) * rowStep;
         for (size_t at = 0; at < static_cast<size_t>(width); at += kStretch) {
             const size_t count = std::min(kStretch, static_cast<size_t>(width) - at);
-            size_t got[3];
+            size_t got[3] = {0, 0, 0};
+            // One code of each plane in turn: the three chains of dependent loads overlap,
+            // where one plane after the other waits on each of its codes.
+            if (!ended[0] && !ended[1] && !ended[2]) {
+                while (got[0] < count && got[1] < count && got[2] < count && readers[0].Ready() &&
+                       readers[1].Ready() && readers[2].Ready()) {
+                    if (!readers[0].Step(stretch[0], got[0], count)) break;
+                    if (!readers[1].Step(stretch[1], got[1], count)) break;
+                    if (!readers[2].Step(stretch[2], got[2], count)) break;
+                }
+            }
             for (int p = 0; p < 3; ++p) {
-                got[p] = ended[p] ? 0 : readers[p].Take(stretch[p], count);
+                if (!ended[p]) got[p] = readers[p].Take(stretch[p], got[p], count);
                 if (got[p] < count) ended[p] = true;
             }
             uint8_t* target = row + at * kPixelSize;
