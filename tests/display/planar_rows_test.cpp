@@ -8,13 +8,14 @@
 namespace corvane {
 namespace {
 
-// Codes for one plane: literal stretches long and short, runs that cross rows, runs of 0,
-// and now and then a cut, mid-run or after a run's first byte.
+// Codes for one plane: literal stretches long and short, stretches of literals and runs of
+// one, runs that cross rows, runs of 0, and now and then a cut, mid-run or after a run's
+// first byte.
 std::vector<uint8_t> RandomPlane(std::mt19937& random, size_t pixels) {
     std::vector<uint8_t> codes;
     size_t made = 0;
     while (made < pixels + 8) {
-        switch (random() % 4) {
+        switch (random() % 5) {
             case 0:
             case 1: {  // literals
                 const size_t n = random() % 40;
@@ -27,6 +28,16 @@ std::vector<uint8_t> RandomPlane(std::mt19937& random, size_t pixels) {
                 codes.push_back(static_cast<uint8_t>(length << 1 | 1));
                 codes.push_back(static_cast<uint8_t>(random()));
                 made += length;
+                break;
+            }
+            case 3: {  // a photograph's stretch: single pixels and runs of one, odd values among them
+                const size_t n = random() % 60;
+                for (size_t i = 0; i < n; ++i) {
+                    const auto value = static_cast<uint8_t>(random());
+                    if ((value & 1u) != 0) codes.push_back(3);
+                    codes.push_back(value);
+                }
+                made += n;
                 break;
             }
             default:
