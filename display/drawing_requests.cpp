@@ -66,25 +66,38 @@ int DrawingRequestEngine::DecodeLimit() const {
     return std::min(ThreadLimit(), m_cores);
 }
 
-void DrawingRequestEngine::AcquireDecodeSlot(const Worker& worker) {
+void DrawingRequestEngine::AcquireDecodeSlot(Worker& worker) {
     // In frame order: the frame that is displayed next is never kept waiting by later ones.
     std::unique_lock lock(m_mutex);
-    m_decodeSlot.wait(lock, [&] {
+    worker.wake.wait(lock, [&] {
         return m_lastDecodeTurn + 1 == worker.job.frame && m_decoding < DecodeLimit();
     });
     m_lastDecodeTurn = worker.job.frame;
     ++m_decoding;
-    lock.unlock();
     // The next frame may now take a slot if one is left.
-    m_decodeSlot.notify_all();
+    Worker* next = NextToDecode();
+    lock.unlock();
+    if (next != nullptr) next->wake.notify_one();
 }
 
 void DrawingRequestEngine::ReleaseDecodeSlot() {
+    Worker* next = nullptr;
     {
         std::lock_guard lock(m_mutex);
         --m_decoding;
+        next = NextToDecode();
     }
-    m_decodeSlot.notify_all();
+    if (next != nullptr) next->wake.notify_one();
+}
+
+DrawingRequestEngine::Worker* DrawingRequestEngine::NextToDecode() {
+    // Only the frame whose turn it is can take a slot, so only its worker is woken: waking
+    // every waiting worker each time costs a two-core machine a context switch per waiter
+    // per frame.
+    for (auto& worker : m_workers) {
+        if (worker && worker->hasJob && worker->job.frame == m_lastDecodeTurn + 1) return worker.get();
+    }
+    return nullptr;
 }
 
 int DrawingRequestEngine::BusyCount() const {

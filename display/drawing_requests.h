@@ -91,7 +91,7 @@ class DrawingRequestEngine {
     };
     struct Worker {
         std::thread thread;
-        std::condition_variable wake;
+        std::condition_variable wake;  // a job, stopping, or a decode slot for its frame
         bool hasJob = false;  // under m_mutex
         bool busy = false;    // under m_mutex: reserved for a frame or working on one
         Job job;
@@ -106,8 +106,10 @@ class DrawingRequestEngine {
     void Run(Worker& worker);
     void Decode(Worker& worker);
     // A decode slot for the worker's frame, given in frame order; and its return.
-    void AcquireDecodeSlot(const Worker& worker);
+    void AcquireDecodeSlot(Worker& worker);
     void ReleaseDecodeSlot();
+    // Under m_mutex: the worker holding the frame next in line for a decode slot, if any.
+    Worker* NextToDecode();
     // Waits for the frame's turn, copies it (when it decoded: decodedWidth > 0), and passes
     // the turn on.
     void Display(Worker& worker, int decodedWidth, int decodeMs);
@@ -128,7 +130,6 @@ class DrawingRequestEngine {
     // Under m_mutex: frames decoding now, and the last frame that had its decode slot.
     int m_decoding = 0;
     uint64_t m_lastDecodeTurn = 0;
-    std::condition_variable m_decodeSlot;
     bool m_stopping = false;
     bool m_initialised = false;
     uint64_t m_nextFrame = 0;
