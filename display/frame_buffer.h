@@ -71,6 +71,9 @@ public:
     [[nodiscard]] int BitsPerPixel() const { return m_bytesPerPixel * 8; }
     [[nodiscard]] size_t Stride() const { return m_stride; }
     [[nodiscard]] bool TopDown() const { return m_topDown; }
+    // Whether byte 3 of a 4-byte pixel means something (a multimode pixel's colour-table
+    // index) and must survive a write of blue, green and red; at depth 24 it is always zero.
+    [[nodiscard]] bool FourthByteMatters() const { return m_depth != 24; }
 
     // The row that shows screen line y (0 at the top, below Height()), whatever the
     // orientation. Callers check y.

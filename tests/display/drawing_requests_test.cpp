@@ -135,9 +135,9 @@ class ConcurrentDrawingRequestTest : public ::testing::Test {
         const uint8_t* p = m_fb.Pixels() + static_cast<size_t>(row) * m_fb.Stride() + x * 4;
         return {p, p + 4};
     }
+    // A depth-24 buffer's byte 3 means nothing and is written as zero.
     static std::vector<uint8_t> Drawn(int id) {
-        return {static_cast<uint8_t>(id), static_cast<uint8_t>(id + 1),
-                static_cast<uint8_t>(id + 2), kUntouched};
+        return {static_cast<uint8_t>(id), static_cast<uint8_t>(id + 1), static_cast<uint8_t>(id + 2), 0};
     }
     static std::vector<uint8_t> Untouched() { return std::vector<uint8_t>(4, kUntouched); }
     [[nodiscard]] std::string Log() const { return test::ReadWholeFile(m_dir.file("log.txt")); }

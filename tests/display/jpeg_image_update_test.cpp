@@ -112,7 +112,7 @@ TEST_F(JpegImageUpdateTest, DrawsTheDecodedImageAtItsRectangle) {
     EXPECT_EQ(AreaBgr(4, 6, 20, 12), reference);
     EXPECT_EQ(m_events.repaints, (std::vector<test::RepaintCall>{{4, 6, 20, 12}}));
     EXPECT_EQ(m_dispatcher.CurrentCompform(), 10);
-    EXPECT_EQ(m_fb.ScreenRow(6)[4 * 4 + 3], 0x5A) << "byte 3 must be left as it was";
+    EXPECT_EQ(m_fb.ScreenRow(6)[4 * 4 + 3], 0) << "byte 3 of a depth-24 pixel is written as zero";
 }
 
 TEST_F(JpegImageUpdateTest, DrawsNothingAtDepth16) {

@@ -32,10 +32,11 @@ protected:
         ExactBytes pixels(m_image);
         return DrawJpegRectangles(m_fb, exact.data.get(), exact.size, depth, pixels.data.get(), width, height);
     }
-    // The decoded pixel (column, row) as a frame-buffer pixel over the background.
+    // The decoded pixel (column, row) as a frame-buffer pixel: byte 3 is zero at depth 24,
+    // elsewhere the background's (a multimode pixel's colour-table index) is kept.
     std::vector<uint8_t> Decoded(int column, int row) const {
         const size_t at = (static_cast<size_t>(row) * m_imageWidth + column) * 3;
-        return {m_image[at], m_image[at + 1], m_image[at + 2], kBackground};
+        return {m_image[at], m_image[at + 1], m_image[at + 2], m_fb.Depth() == 24 ? uint8_t{0} : kBackground};
     }
     // Every frame-buffer pixel: inside [left, right) x [top, bottom) the decoded pixel at the
     // offset from (x, y); elsewhere untouched.
@@ -53,6 +54,16 @@ protected:
     std::vector<uint8_t> m_image;
     int m_imageWidth = 0;
 };
+
+TEST_F(JpegRectanglesTest, ByteThreeIsKeptOnlyInAMultimodeBuffer) {
+    for (const int bufferDepth : {24, 124, 224}) {
+        SCOPED_TRACE("buffer depth " + std::to_string(bufferDepth));
+        Create(16, 16, bufferDepth);
+        // Rows wide enough for the copy's four-pixel steps and its last pixels.
+        ASSERT_EQ(DrawDecoded({0, 5, 16, 2}, 16, 2), 1);
+        ExpectDrawn(0, 5, 0, 5, 16, 7);
+    }
+}
 
 TEST_F(JpegRectanglesTest, CopiesTheDecodedPixelsCutAtTheBitmapAndImageEdges) {
     const struct {
