@@ -295,7 +295,7 @@ void DrawingRequestEngine::Display(Worker& worker, int decodedWidth, int decodeM
         const size_t columns = static_cast<size_t>(right - left);
         const size_t sourceColumn = static_cast<size_t>(left - job.x) * kInputBytesPerPixel;
         const uint8_t* pixels = worker.pixels.data();
-        const FourthByte fourth = m_frameBuffer.FourthByteMatters() ? FourthByte::Kept : FourthByte::Zero;
+        const FourthByte fourth = m_frameBuffer.FourthByteOfWrites();
         for (int64_t row = top; row < bottom; ++row) {
             // A request larger than the decoded image reads on in the buffer, but never
             // past its end.

@@ -34,6 +34,11 @@
 
 namespace corvane {
 
+// What a write of blue, green and red does to byte 3 of a 4-byte pixel: keeps it where it
+// means something (a multimode pixel's colour-table index), or makes it zero where it is
+// always zero anyway (depth 24), which spares reading the frame buffer first.
+enum class FourthByte { Kept, Zero };
+
 // Bytes per pixel of a depth code (8: 1, 16: 2, 24, 124, 224: 4); 0 for any other code.
 [[nodiscard]] int BytesPerPixelForDepth(int depth);
 
@@ -71,9 +76,10 @@ public:
     [[nodiscard]] int BitsPerPixel() const { return m_bytesPerPixel * 8; }
     [[nodiscard]] size_t Stride() const { return m_stride; }
     [[nodiscard]] bool TopDown() const { return m_topDown; }
-    // Whether byte 3 of a 4-byte pixel means something (a multimode pixel's colour-table
-    // index) and must survive a write of blue, green and red; at depth 24 it is always zero.
-    [[nodiscard]] bool FourthByteMatters() const { return m_depth != 24; }
+    // What a write of blue, green and red does to byte 3 of a 4-byte pixel here.
+    [[nodiscard]] FourthByte FourthByteOfWrites() const {
+        return m_depth == 24 ? FourthByte::Zero : FourthByte::Kept;
+    }
 
     // The row that shows screen line y (0 at the top, below Height()), whatever the
     // orientation. Callers check y.

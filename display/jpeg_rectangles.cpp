@@ -58,7 +58,7 @@ int DrawJpegRectangles(FrameBuffer& frameBuffer, const uint8_t* record, size_t s
         bottom = std::min({int64_t{y} + height, int64_t{frameBuffer.Height()}, int64_t{y} + decodedHeight});
         if (right <= left || bottom <= top) return 0;
         const size_t columns = static_cast<size_t>(right - left);
-        const FourthByte fourth = frameBuffer.FourthByteMatters() ? FourthByte::Kept : FourthByte::Zero;
+        const FourthByte fourth = frameBuffer.FourthByteOfWrites();
         for (int64_t row = top; row < bottom; ++row) {
             CopyBgrRowToPixels(source + static_cast<size_t>(row - y) * sourceStride + static_cast<size_t>(left - x) * 3,
                     frameBuffer.ScreenRow(static_cast<int>(row)) + static_cast<size_t>(left) * 4, columns, fourth);
