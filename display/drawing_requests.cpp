@@ -231,9 +231,8 @@ void DrawingRequestEngine::Decode(Worker& worker) {
     // decoder never writes past the capacity it is given.
     const size_t capacity = static_cast<size_t>(job.bitmapWidth) *
                             static_cast<size_t>(job.bitmapHeight) * kInputBytesPerPixel;
-    try {
-        if (worker.pixels.size() < capacity) worker.pixels.resize(capacity);
-    } catch (const std::bad_alloc&) {
+    if (worker.pixels.size() < capacity) worker.pixels = LargeBuffer::Allocate(capacity);
+    if (worker.pixels.size() < capacity) {
         DebugPrint(0, "ERROR: Cannot alloc memory: %d\n", ENOMEM);
         ReleaseDecodeSlot();
         Display(worker, 0, 0);

@@ -35,6 +35,7 @@
 
 #include "display/display_events.h"
 #include "display/frame_buffer.h"
+#include "platform/large_buffer.h"
 
 namespace corvane {
 
@@ -96,7 +97,7 @@ class DrawingRequestEngine {
         bool busy = false;    // under m_mutex: reserved for a frame or working on one
         Job job;
         std::vector<uint8_t> input;   // the frame data (swapped in from the staging buffer)
-        std::vector<uint8_t> pixels;  // the decoder's output
+        LargeBuffer pixels;           // the decoder's output
     };
 
     // Under m_mutex: a worker that is not busy (started on first use); null when none can be had.

@@ -48,8 +48,7 @@ bool FrameBuffer::CreateWorkBitmap(int width, int height, int depth, bool topDow
     const size_t stride =
         (static_cast<size_t>(width) * static_cast<size_t>(bytesPerPixel) + kRowAlignment - 1) /
         kRowAlignment * kRowAlignment;
-    std::unique_ptr<uint8_t[], FreePixels> pixels(
-        static_cast<uint8_t*>(std::calloc(static_cast<size_t>(rows), stride)));
+    LargeBuffer pixels = LargeBuffer::Allocate(static_cast<size_t>(rows) * stride);
     if (!pixels) {
         DebugPrint(0, "Error Creating bitmap\n");
         return false;
@@ -69,7 +68,7 @@ bool FrameBuffer::CreateWorkBitmap(int width, int height, int depth, bool topDow
 
 FrameGeometry FrameBuffer::Geometry() const {
     std::lock_guard lock(m_mutex);
-    return FrameGeometry{m_pixels != nullptr, m_width, m_height, m_sessionHeight, m_depth,
+    return FrameGeometry{static_cast<bool>(m_pixels), m_width, m_height, m_sessionHeight, m_depth,
                          m_bytesPerPixel, m_stride, m_topDown};
 }
 
@@ -100,12 +99,12 @@ void FrameBuffer::SetDamageListener(std::function<void()> listener) {
 
 uint8_t* FrameBuffer::ScreenRow(int y) {
     const int row = m_topDown ? y : m_height - 1 - y;
-    return m_pixels.get() + static_cast<size_t>(row) * m_stride;
+    return m_pixels.data() + static_cast<size_t>(row) * m_stride;
 }
 
 const uint8_t* FrameBuffer::ScreenRow(int y) const {
     const int row = m_topDown ? y : m_height - 1 - y;
-    return m_pixels.get() + static_cast<size_t>(row) * m_stride;
+    return m_pixels.data() + static_cast<size_t>(row) * m_stride;
 }
 
 std::vector<uint8_t> FrameBuffer::ShownRgb() const {

@@ -31,6 +31,7 @@
 
 #include "display/damage_region.h"
 #include "display/png_writer.h"
+#include "platform/large_buffer.h"
 
 namespace corvane {
 
@@ -67,7 +68,7 @@ public:
 
     // The accessors below read the geometry without the lock: for the writers and painters
     // that hold it already, and for the thread that creates the bitmap.
-    [[nodiscard]] bool Valid() const { return m_pixels != nullptr; }
+    [[nodiscard]] bool Valid() const { return static_cast<bool>(m_pixels); }
     [[nodiscard]] int Width() const { return m_width; }
     [[nodiscard]] int Height() const { return m_height; }  // rows: session height rounded to 16
     [[nodiscard]] int SessionHeight() const { return m_sessionHeight; }
@@ -85,8 +86,8 @@ public:
     // orientation. Callers check y.
     [[nodiscard]] uint8_t* ScreenRow(int y);
     [[nodiscard]] const uint8_t* ScreenRow(int y) const;
-    [[nodiscard]] uint8_t* Pixels() { return m_pixels.get(); }
-    [[nodiscard]] const uint8_t* Pixels() const { return m_pixels.get(); }
+    [[nodiscard]] uint8_t* Pixels() { return m_pixels.data(); }
+    [[nodiscard]] const uint8_t* Pixels() const { return m_pixels.data(); }
 
     // The frame-buffer lock.
     [[nodiscard]] std::mutex& Mutex() const { return m_mutex; }
@@ -115,16 +116,12 @@ public:
     void SetDamageListener(std::function<void()> listener);
 
 private:
-    struct FreePixels {
-        void operator()(uint8_t* pixels) const { std::free(pixels); }
-    };
-
     mutable std::mutex m_mutex;
     std::mutex m_damageMutex;
     DamageRegion m_damage;  // under m_damageMutex
     std::function<void()> m_damageListener;
-    // calloc'd: a large buffer is zero without touching every page up front.
-    std::unique_ptr<uint8_t[], FreePixels> m_pixels;
+    // Zero without touching every page up front.
+    LargeBuffer m_pixels;
     int m_width = 0;
     int m_height = 0;
     int m_sessionHeight = 0;

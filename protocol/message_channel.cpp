@@ -48,8 +48,8 @@ void MessageChannel::CloseSocket() {
 bool MessageChannel::AllocateBuffers(int width, int height, int depth) {
     size_t size = MessageBufferSize(width, height, depth);
     if (size <= m_bufferSize) return true;
-    std::unique_ptr<uint8_t[]> message(new (std::nothrow) uint8_t[size]);
-    std::unique_ptr<uint8_t[]> compressed(new (std::nothrow) uint8_t[size]);
+    LargeBuffer message = LargeBuffer::Allocate(size);
+    LargeBuffer compressed = LargeBuffer::Allocate(size);
     if (!message || !compressed || !m_inflaterReady) {
         DebugPrint(0, "Unable to allocate messagebuf %d bytes \n", static_cast<int>(size));
         return false;
@@ -84,7 +84,7 @@ bool MessageChannel::Inflate(const uint8_t* in, size_t inSize, size_t limit, siz
     }
     m_inflater.next_in = const_cast<Bytef*>(in);
     m_inflater.avail_in = static_cast<uInt>(inSize);
-    m_inflater.next_out = m_message.get();
+    m_inflater.next_out = m_message.data();
     m_inflater.avail_out = static_cast<uInt>(limit);
     int result = inflate(&m_inflater, Z_FINISH);
     outSize = limit - m_inflater.avail_out;
@@ -104,9 +104,9 @@ bool MessageChannel::Inflate(const uint8_t* in, size_t inSize, size_t limit, siz
 
 size_t MessageChannel::MakeBell() {
     // Written in wire order: the record header is converted with every other message.
-    MakeRecordHeader(m_message.get(), ZRPPROTOCOL_MH_MESSBELL);
-    RecordHeaderToWire(m_message.get());
-    std::memset(m_message.get() + kRecordHeaderSize, 0, kBellRecordSize);
+    MakeRecordHeader(m_message.data(), ZRPPROTOCOL_MH_MESSBELL);
+    RecordHeaderToWire(m_message.data());
+    std::memset(m_message.data() + kRecordHeaderSize, 0, kBellRecordSize);
     return kRecordHeaderSize + kBellRecordSize;
 }
 
@@ -116,7 +116,7 @@ void MessageChannel::DescribeWhole(uint8_t* message, size_t length, MessageFrame
         return;
     }
     DebugPrint(0, "ZRPGEN:  message of %zu bytes has no record header: ignored\n", length);
-    Describe(m_message.get(), MakeBell(), frame);
+    Describe(m_message.data(), MakeBell(), frame);
 }
 
 void MessageChannel::Describe(uint8_t* message, size_t length, MessageFrame& frame) {
@@ -174,47 +174,47 @@ int MessageChannel::ReadMessage(int selector, MessageFrame& frame) {
     switch (envelope) {
         case kEnvelopePlain:
         case COMPAES:
-            if (ReadBody(m_message.get(), body) < 0) return -1;
+            if (ReadBody(m_message.data(), body) < 0) return -1;
             finished = TickMilliseconds();
             if (envelope == COMPAES) {
                 DebugPrint(15, "(COMPAES) Num Bytes: %d ... \n", static_cast<int>(body));
-                Decipher(m_message.get(), body);
+                Decipher(m_message.data(), body);
             }
-            DescribeWhole(m_message.get(), body, frame);
+            DescribeWhole(m_message.data(), body, frame);
             break;
         case COMPSTD: {
-            if (ReadBody(m_compressed.get(), body) < 0) return -1;
+            if (ReadBody(m_compressed.data(), body) < 0) return -1;
             finished = TickMilliseconds();
             DebugPrint(15, "(COMPSTD) Bytes in: %d ... ", static_cast<int>(body));
             size_t length = 0;
-            if (!Inflate(m_compressed.get(), body, m_bufferSize, length, status)) {
+            if (!Inflate(m_compressed.data(), body, m_bufferSize, length, status)) {
                 DebugPrint(0, "Error during uncompress(): %d\n", status);
                 return -1;
             }
             DebugPrint(15, "bytes out: %d.\n", static_cast<int>(length));
-            DescribeWhole(m_message.get(), length, frame);
+            DescribeWhole(m_message.data(), length, frame);
             break;
         }
         case COMPEXT:
             if (selector == kDecoderRawCompext) {
-                if (ReadBody(m_message.get(), body) < 0) return -1;
+                if (ReadBody(m_message.data(), body) < 0) return -1;
                 finished = TickMilliseconds();
-                Decipher(m_message.get(), body);
-                DescribeWhole(m_message.get(), body, frame);
+                Decipher(m_message.data(), body);
+                DescribeWhole(m_message.data(), body, frame);
                 break;
             }
-            if (ReadBody(m_compressed.get(), body) < 0) return -1;
+            if (ReadBody(m_compressed.data(), body) < 0) return -1;
             finished = TickMilliseconds();
             DebugPrint(15, "(COMPEXT alg %d) Bytes in: %d ... \n", selector, static_cast<int>(body));
-            Decipher(m_compressed.get(), body);
+            Decipher(m_compressed.data(), body);
             DecodeCompext(body, selector, frame);
             break;
         default:
             // The body is read so that the stream stays in step; what it holds is unknown.
-            if (ReadBody(m_compressed.get(), body) < 0) return -1;
+            if (ReadBody(m_compressed.data(), body) < 0) return -1;
             finished = TickMilliseconds();
             DebugPrint(0, "ZRPGEN:  Unknown envelope %d ... skipping frame...\n", envelope);
-            Describe(m_message.get(), MakeBell(), frame);
+            Describe(m_message.data(), MakeBell(), frame);
             break;
     }
 
@@ -229,7 +229,7 @@ int MessageChannel::ReadMessage(int selector, MessageFrame& frame) {
 void MessageChannel::DecodeCompext(size_t body, int selector, MessageFrame& frame) {
     // The record header, and for an image update its image type, tell how the rest is coded.
     uint8_t peek[kRecordHeaderSize + 8] = {};
-    std::memcpy(peek, m_compressed.get(), std::min(body, sizeof peek));
+    std::memcpy(peek, m_compressed.data(), std::min(body, sizeof peek));
     RecordHeaderToHost(peek);
     uint16_t type = LoadField<uint16_t>(peek, RecordHeaderLayout::kType);
     DebugPrint(15, "Got msg type: %d\n", type);
@@ -243,24 +243,24 @@ void MessageChannel::DecodeCompext(size_t body, int selector, MessageFrame& fram
     if (selector == kDecoderJpeg && type == ZRPPROTOCOL_MH_MESSIMFB) {
         if (body < kJpegImagePrefixSize) {
             DebugPrint(0, "ZRPGEN:  JPEG image frame of %zu bytes has no image ... skipping frame...\n", body);
-            Describe(m_message.get(), MakeBell(), frame);
+            Describe(m_message.data(), MakeBell(), frame);
             return;
         }
         // The image stays where it came; the display code decodes it.
-        Describe(m_compressed.get(), body, frame);
+        Describe(m_compressed.data(), body, frame);
         frame.jpegImage = true;
         return;
     }
 
     size_t length = 0;
     int status = Z_OK;
-    if (!Inflate(m_compressed.get(), body, m_bufferSize, length, status) || length < kRecordHeaderSize) {
+    if (!Inflate(m_compressed.data(), body, m_bufferSize, length, status) || length < kRecordHeaderSize) {
         DebugPrint(0, "Error during uncompress(): %d ... skipping frame...\n", status);
-        Describe(m_message.get(), MakeBell(), frame);
+        Describe(m_message.data(), MakeBell(), frame);
         return;
     }
     DebugPrint(15, "bytes out: %d.\n", static_cast<int>(length));
-    Describe(m_message.get(), length, frame);
+    Describe(m_message.data(), length, frame);
 }
 
 int MessageChannel::SendInitMessage(const uint8_t* initRecord) {

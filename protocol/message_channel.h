@@ -16,6 +16,7 @@
 
 #include <zlib.h>
 
+#include "platform/large_buffer.h"
 #include "protocol/frame_builder.h"
 #include "protocol/framing_limits.h"
 #include "protocol/message_frame.h"
@@ -118,8 +119,8 @@ private:
     std::atomic<int> m_socket{-1};
     std::string m_serverCode;
 
-    std::unique_ptr<uint8_t[]> m_message;
-    std::unique_ptr<uint8_t[]> m_compressed;
+    LargeBuffer m_message;
+    LargeBuffer m_compressed;
     size_t m_bufferSize = 0;
     z_stream m_inflater{};
     bool m_inflaterReady = false;
