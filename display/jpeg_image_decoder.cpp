@@ -62,7 +62,7 @@ JpegImageDecoder::~JpegImageDecoder() {
 }
 
 int JpegImageDecoder::DecodeImage(const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity,
-                                  std::vector<uint8_t>* grow, size_t limit, int& width, int& height) {
+                                  LargeBuffer* grow, size_t limit, int& width, int& height) {
     if (jpeg == nullptr || size < 2 || size > ULONG_MAX) return Failed("SetSource", "no data");
     if (m_handle == nullptr) {
         m_handle = tjInitDecompress();
@@ -78,7 +78,8 @@ int JpegImageDecoder::DecodeImage(const uint8_t* jpeg, size_t size, uint8_t* out
         // Sized from the header within the caller's limit, so a hostile size cannot make the
         // buffer grow without bound; a larger image fails below as one that does not fit.
         const uint64_t needed = uint64_t(std::max(frame.width, 0)) * uint64_t(std::max(frame.height, 0)) * 3;
-        if (needed <= limit && grow->size() < needed) grow->resize(needed);
+        // Memory that cannot be had leaves the buffer empty: the image then does not fit.
+        if (needed <= limit && grow->size() < needed) *grow = LargeBuffer::Allocate(static_cast<size_t>(needed));
         out = grow->data();
         capacity = grow->size();
     }

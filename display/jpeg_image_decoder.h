@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/large_buffer.h"
+
 namespace corvane {
 
 class JpegImageDecoder {
@@ -49,10 +51,10 @@ private:
     // `grow`: when given, grown (up to `limit` bytes) to the size the frame header gives and
     // used in place of `out`, so the header is read once.
     [[nodiscard]] int DecodeImage(const uint8_t* jpeg, size_t size, uint8_t* out, size_t capacity,
-                                  std::vector<uint8_t>* grow, size_t limit, int& width, int& height);
+                                  LargeBuffer* grow, size_t limit, int& width, int& height);
 
     void* m_handle = nullptr;            // tjhandle
-    std::vector<uint8_t> m_pixels;       // DecodeToOwnBuffer's output; grows, never shrinks
+    LargeBuffer m_pixels;                // DecodeToOwnBuffer's output; grows, never shrinks
     std::vector<uint8_t> m_cmyk;         // four-channel images decode here first; grows, never shrinks
 };
 
