@@ -18,12 +18,16 @@
 // it shows what that hand-off alone costs here, so that the rest of the client's figure can be
 // told from it.
 //
-//   input_latency_bench [--compform N]
+//   input_latency_bench [--compform N | --replay RECORDING]
 //
 // The server's encoding defaults to 101, drawing requests of JFIF frames: every update is then
 // the whole screen (the default raw encoding sends only the tiles that changed). Whether the
 // updates the client drew covered the whole screen is counted from its damage, and the rate
 // the server reached is printed: on a small machine it may fall short of one every 16 ms.
+//
+// With --replay the load is a recorded 1920x1080 session (bench/replay_bench.sh makes one)
+// sent again and again as fast as the client reads, so the client's receiving and drawing
+// take all the processor they can while the events go out; the server then encodes nothing.
 //
 // Exit status 0 when the figures were measured (the verdict on the 2 ms target is printed
 // either way), 1 when they could not be.
@@ -62,6 +66,7 @@
 #include "session/headless_host.h"
 #include "tools/testserver/event_log.h"
 #include "tools/testserver/options.h"
+#include "tools/testserver/recording.h"
 #include "tools/testserver/server.h"
 
 namespace {
@@ -575,11 +580,25 @@ void PrintRow(const char* name, const Figures& f, const Figures& anchor) {
                 f.p99 / anchor.p99);
 }
 
-int Run(const std::string& compform) {
+int Run(const std::string& compform, const std::string& replayPath) {
     // The server's options as its command line would give them, checked the same way.
-    testserver::CommandLine serverLine = testserver::ParseCommandLine(
-        {"--port", "0", "--geometry", std::to_string(kWidth) + "x" + std::to_string(kHeight), "--frame-interval",
-         std::to_string(kFrameIntervalMs), "--compform", compform, "--exit-after", std::to_string(kServerSeconds)});
+    std::vector<std::string> arguments = {"--port", "0", "--geometry", std::to_string(kWidth) + "x" + std::to_string(kHeight),
+                                          "--exit-after", std::to_string(kServerSeconds)};
+    testserver::Recording replay;
+    if (replayPath.empty()) {
+        arguments.insert(arguments.end(),
+                         {"--frame-interval", std::to_string(kFrameIntervalMs), "--compform", compform});
+    } else {
+        std::string error;
+        if (!testserver::ReadRecording(replayPath, replay, error)) return Failed(replayPath + ": " + error);
+        if (replay.geometry.width != kWidth || replay.geometry.height != kHeight) {
+            return Failed(replayPath + " is not a " + std::to_string(kWidth) + "x" + std::to_string(kHeight) +
+                          " session");
+        }
+        arguments.insert(arguments.end(),
+                         {"--replay", replayPath, "--replay-for", std::to_string(kServerSeconds)});
+    }
+    testserver::CommandLine serverLine = testserver::ParseCommandLine(arguments);
     if (!serverLine.error.empty()) return Failed(serverLine.error);
     TempDir dir;
     if (dir.path.empty()) return Failed("no temporary folder");
@@ -597,7 +616,7 @@ int Run(const std::string& compform) {
     testserver::EventLog log;
     if (!log.Open((dir.path / "server.log").string())) return Failed("no server log");
     log.SetTap([&tap](std::string_view line) { tap.OnLine(line); });
-    testserver::Server server(serverLine.options, log);
+    testserver::Server server(serverLine.options, log, nullptr, replayPath.empty() ? nullptr : &replay);
     const int port = server.Listen();
     if (port <= 0) return 1;
     std::thread serverThread([&server] { (void)server.Run(); });
@@ -664,17 +683,29 @@ int Run(const std::string& compform) {
     serverThread.join();
     if (!measured) return Failed("no figures (the client's exit code: " + std::to_string(clientExit) + ")");
 
-    std::printf("session: %dx%d depth %d, compform %u%s, server frame interval %d ms\n", facts.width, facts.height,
-                facts.depth, serverLine.options.compform,
-                serverLine.options.compform == kDefaultCompform ? " (drawing requests of JFIF frames, the whole screen)"
-                                                                : "",
-                kFrameIntervalMs);
+    if (replayPath.empty()) {
+        std::printf("session: %dx%d depth %d, compform %u%s, server frame interval %d ms\n", facts.width,
+                    facts.height, facts.depth, serverLine.options.compform,
+                    serverLine.options.compform == kDefaultCompform
+                        ? " (drawing requests of JFIF frames, the whole screen)"
+                        : "",
+                    kFrameIntervalMs);
+    } else {
+        std::printf("session: %dx%d depth %d, a replay of %s (%u updates, %.1f MB) again and again, as fast as the "
+                    "client reads\n",
+                    facts.width, facts.height, facts.depth, replayPath.c_str(), replay.updates,
+                    static_cast<double>(replay.bytes.size()) / 1e6);
+    }
     std::printf("machine: %u cores, load average %s at the end\n", std::thread::hardware_concurrency(),
                 LoadAverage().c_str());
-    std::printf("updates while measuring (%.1f s): %.1f/s sent, %.1f MB/s on the wire to the client; "
-                "%.1f/s drawn, %.1f%% of them covering the whole screen\n",
-                seconds, updates / seconds, bytes / seconds / 1e6, drawn / seconds,
-                drawn > 0 ? 100.0 * fullScreen / drawn : 0.0);
+    if (replayPath.empty()) {
+        std::printf("updates while measuring (%.1f s): %.1f/s sent, %.1f MB/s on the wire to the client; "
+                    "%.1f/s drawn, %.1f%% of them covering the whole screen\n",
+                    seconds, updates / seconds, bytes / seconds / 1e6, drawn / seconds,
+                    drawn > 0 ? 100.0 * fullScreen / drawn : 0.0);
+    } else {
+        std::printf("updates while measuring (%.1f s): %.1f/s drawn\n", seconds, drawn / seconds);
+    }
     std::printf("events: %zu keys (press and release), %zu pointer moves, %zu + %zu anchor messages, each %zu "
                 "bytes on the wire, %lld to %lld ms apart; %ld waited for the one before\n",
                 samples.keys.size(), samples.pointers.size(), samples.anchor.size(), samples.handOff.size(), frameSize,
@@ -701,14 +732,17 @@ int Run(const std::string& compform) {
 
 int main(int argc, char** argv) {
     std::string compform = std::to_string(kDefaultCompform);
+    std::string replayPath;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--compform" && i + 1 < argc) {
             compform = argv[++i];
+        } else if (arg == "--replay" && i + 1 < argc) {
+            replayPath = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: input_latency_bench [--compform N]\n");
+            std::fprintf(stderr, "usage: input_latency_bench [--compform N | --replay RECORDING]\n");
             return 1;
         }
     }
-    return Run(compform);
+    return Run(compform, replayPath);
 }

@@ -7,7 +7,9 @@
 # the ratio of the library limits on the same recording, measured in the same run by
 # replay_limits_bench (inflate + decode + copy), to the time the client took: 1.0 would be
 # a client that costs nothing beyond its libraries. The client's time runs from the first
-# replayed byte to its close after the last update (the server's "replay end").
+# replayed byte to its close after the last update (the server's "replay end"). The scrolling
+# terminal's replay also runs under input_latency_bench, for the keys' and pointer's latency
+# while the client reads as fast as it can.
 # Recordings are made here, in a temporary folder, and removed afterwards.
 # Usage: bench/replay_bench.sh [BUILD_DIR] [UPDATES] [RUNS]
 #   UPDATES  moving updates recorded from the generated desktop (default 600); the X desktop
@@ -80,6 +82,11 @@ bench "generated desktop, 1920x1080, raw"
 # A real X desktop, 10 s of each scene.
 if record_x_desktop 10 scrolling; then
   bench "X desktop, scrolling terminal, 1920x1080, raw"
+  # The user's keys and pointer while this replay keeps the client as busy as it can be.
+  if [ -x "$build/bench/input_latency_bench" ]; then
+    echo "=== input latency while the scrolling terminal is replayed again and again"
+    "$build/bench/input_latency_bench" --replay "$out/rec" || true
+  fi
 fi
 if record_x_desktop 10 dragged; then
   bench "X desktop, dragged window, 1920x1080, raw"
