@@ -21,8 +21,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
