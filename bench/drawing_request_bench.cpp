@@ -34,8 +34,8 @@ using namespace corvane;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kWidth = 1920, kHeight = 1080, kTileWidth = 480, kTileHeight = 270;
-constexpr int kScreensPerRun = 4;
-constexpr int kRuns = 7;
+constexpr int kScreensPerRun = 8;
+constexpr int kRuns = 15;
 constexpr int kQuality = 85;
 constexpr int kTolerance = 2;  // per channel, against TurboJPEG
 
