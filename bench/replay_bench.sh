@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The whole client on a recorded session, as fast as it reads: the test server records a
-# session (the generated desktop, and a real X desktop with a scrolling terminal and with a
+# session (the generated desktop in raw pixels, JFIF drawing requests and VP8 video, and a real X desktop with a scrolling terminal and with a
 # dragged window when Xvfb and xterm are there), then replays it to the headless client over loopback and over TLS,
 # and to the windowed client on an Xvfb of its own. For each: updates and megabytes (of the
 # wire stream) per second, client CPU (user + system, start-up included) per update, and
 # the ratio of the library limits on the same recording, measured in the same run by
-# replay_limits_bench (inflate + decode + copy), to the time the client took: 1.0 would be
+# replay_limits_bench (inflate + decode + copy, the JFIF decodes shared out over the client's
+# threads), to the time the client took: 1.0 would be
 # a client that costs nothing beyond its libraries. The client's time runs from the first
 # replayed byte to its close after the last update (the server's "replay end"). The scrolling
 # terminal's replay also runs under input_latency_bench, for the keys' and pointer's latency
@@ -72,12 +73,26 @@ bench() {
 
 echo "target: ratio >= 0.7 (the machine's load counts against the client's side only)"
 
+# record_generated UPDATES [SERVER-OPTIONS...]: the generated desktop, recorded into $out/rec.
+record_generated() {
+  local count=$1; shift
+  start_server record --geometry 1920x1080 --frames "$count" --frame-interval 1 --record "$out/rec" "$@"
+  "$client" --headless --exit-after-frames $((count + 1)) --exit-after 120 "$out/s.zrp" > /dev/null 2>&1 || true
+  wait "$server_pid" || true
+  grep -q "recording written" "$out/record.log" || { echo "no recording made ($*)"; tail -3 "$out/record.log"; return 1; }
+}
+
 # The generated desktop: a full screen, then the moving box's tiles, raw pixels in COMPSTD.
-start_server record --geometry 1920x1080 --frames "$updates" --frame-interval 1 --record "$out/rec"
-"$client" --headless --exit-after-frames $((updates + 1)) --exit-after 120 "$out/s.zrp" > /dev/null 2>&1 || true
-wait "$server_pid" || true
-grep -q "recording written" "$out/record.log" || { echo "no recording made"; tail "$out/record.log"; exit 1; }
+record_generated "$updates" || exit 1
 bench "generated desktop, 1920x1080, raw"
+# The same desktop as drawing requests, the whole screen in every one: JFIF frames, which
+# the client decodes on its worker threads, and a VP8 video.
+if record_generated 120 --compform 101; then
+  bench "generated desktop, 1920x1080, JFIF drawing requests"
+fi
+if record_generated 300 --compform 201; then
+  bench "generated desktop, 1920x1080, VP8 video"
+fi
 
 # A real X desktop, 10 s of each scene.
 if record_x_desktop 10 scrolling; then

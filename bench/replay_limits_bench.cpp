@@ -1,13 +1,17 @@
 // The limits a client could reach on a recorded session (bench/replay_bench.sh): the same
 // frames, taken from memory instead of a socket, through the libraries alone: zlib's
 // uncompress for every deflated body, TurboJPEG into a BGRX frame buffer for every JPEG
-// image, and memcpy of every other inflated body into a frame buffer (the rectangle
-// decoders' own anchor). The sum is what no client can beat; the replay benchmark divides
-// it by what the client took.
+// image and JFIF drawing request, libvpx (with the client's decoder threads) and libyuv's
+// I420ToARGB for every VP8 drawing request, and memcpy of every other inflated body into a
+// frame buffer (the rectangle decoders' own anchor). The sum is what no client can beat; the
+// replay benchmark divides it by what the client took. The client decodes JFIF drawing
+// requests on as many threads as its default limit and the cores allow, so their decode time
+// counts divided by that number: a perfect split.
 //
 // Usage: replay_limits_bench RECORDING [SERVER-CODE]
 // Prints, after a warm-up pass, the median of five passes:
 //   limits frames=F updates=U wire-bytes=B inflated-bytes=I inflate-ms=A decode-ms=D copy-ms=C total-ms=T
+//   jfif-threads=N
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,11 +19,18 @@
 #include <string>
 #include <vector>
 
+#include <libyuv/convert_argb.h>
 #include <turbojpeg.h>
+#include <vpx/vp8dx.h>
+#include <vpx/vpx_decoder.h>
 #include <zlib.h>
+
+#include <thread>
 
 #include "crypto/payload_cipher.h"
 #include "crypto/payload_key.h"
+#include "display/display_records.h"
+#include "display/drawing_requests.h"
 #include "protocol/framing_limits.h"
 #include "protocol/message_types.h"
 #include "protocol/records.h"
@@ -31,6 +42,17 @@ using namespace corvane;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kPasses = 5;
+constexpr uint32_t kCompformJfif1 = 101;
+constexpr uint32_t kCompformJfif2 = 102;
+constexpr uint32_t kCompformVideo = 201;
+// A VP8 frame's data: its byte count (little-endian) and 8 bytes the decoder skips.
+constexpr size_t kVideoHeaderSize = 12;
+constexpr unsigned kMostVideoThreads = 4;
+
+unsigned Cores() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+// The JFIF decodes the client runs at once by default.
+unsigned JfifThreads() { return std::min<unsigned>(DrawingRequestEngine::kDefaultThreadLimit, Cores()); }
 
 struct Frame {
     uint16_t envelope = 0;
@@ -38,9 +60,31 @@ struct Frame {
 };
 
 struct Pass {
-    double inflate = 0, decode = 0, copy = 0;  // seconds
+    double inflate = 0, decode = 0, copy = 0;  // seconds; JFIF decodes already shared out
     size_t inflated = 0;
 };
+
+// A drawing request's frame in an inflated body: its compform and data; no data when the
+// body is something else.
+struct DrawingFrame {
+    uint32_t compform = 0;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+};
+
+DrawingFrame FindDrawingFrame(const uint8_t* body, size_t size) {
+    constexpr size_t kPeek = kRecordHeaderSize + DrawingRequestLayout::kData;
+    if (size < kPeek) return {};
+    uint8_t peek[kPeek];
+    std::memcpy(peek, body, sizeof peek);
+    RecordHeaderToHost(peek);
+    const uint16_t type = LoadField<uint16_t>(peek, RecordHeaderLayout::kType);
+    if (type != ZRPPROTOCOL_MH_MESSDRRQ) return {};
+    RecordToHost(peek + kRecordHeaderSize, type, DrawingRequestLayout::kData);
+    const uint32_t dataSize = LoadField<uint32_t>(peek + kRecordHeaderSize, DrawingRequestLayout::kDataSize);
+    if (dataSize > size - kPeek) return {};
+    return {LoadField<uint32_t>(peek, RecordHeaderLayout::kCompform), body + kPeek, dataSize};
+}
 
 bool SplitFrames(const std::vector<uint8_t>& bytes, std::vector<Frame>& frames) {
     size_t at = 0;
@@ -82,13 +126,19 @@ class Limits {
           m_inflated(MessageBufferSize(recording.geometry.width, recording.geometry.height, recording.geometry.depth)),
           m_frameBuffer(static_cast<size_t>(recording.geometry.width) * (recording.geometry.height + 16) * 4),
           m_jpeg(tjInitDecompress()) {}
-    ~Limits() { tjDestroy(m_jpeg); }
+    ~Limits() {
+        tjDestroy(m_jpeg);
+        if (m_videoReady) vpx_codec_destroy(&m_video);
+    }
     Limits(const Limits&) = delete;
     Limits& operator=(const Limits&) = delete;
 
     // One pass over every frame; false when a body does not inflate or an image not decode.
     bool RunPass(const std::vector<Frame>& frames, Pass& pass) {
         pass = {};
+        // Each pass plays the video from its first (key) frame.
+        if (m_videoReady) vpx_codec_destroy(&m_video);
+        m_videoReady = false;
         for (const Frame& frame : frames) {
             m_body = frame.body;  // the copy the client reads into; not timed
             const bool enciphered = frame.envelope == COMPEXT || frame.envelope == COMPAES;
@@ -111,6 +161,10 @@ class Limits {
             const Clock::time_point t1 = Clock::now();
             pass.inflate += Seconds(t0, t1);
             pass.inflated += size;
+            if (const DrawingFrame drawing = FindDrawingFrame(data, size); drawing.data != nullptr) {
+                if (!DecodeDrawingFrame(drawing, pass)) return false;
+                continue;
+            }
             // What follows the record header lands in the frame buffer once.
             const size_t pixels = size > kRecordHeaderSize ? std::min(size - kRecordHeaderSize, m_frameBuffer.size()) : 0;
             std::memcpy(m_frameBuffer.data(), data + (size - pixels), pixels);
@@ -141,6 +195,50 @@ class Limits {
         return true;
     }
 
+    bool DecodeDrawingFrame(const DrawingFrame& drawing, Pass& pass) {
+        const Clock::time_point t0 = Clock::now();
+        if (drawing.compform == kCompformJfif1 || drawing.compform == kCompformJfif2) {
+            int width = 0, height = 0, subsampling = 0, colourspace = 0;
+            const auto size = static_cast<unsigned long>(drawing.size);
+            if (tjDecompressHeader3(m_jpeg, drawing.data, size, &width, &height, &subsampling, &colourspace) != 0 ||
+                width > m_width || height > m_height ||
+                tjDecompress2(m_jpeg, drawing.data, size, m_frameBuffer.data(), width, m_width * 4, height,
+                              TJPF_BGRX, 0) != 0) {
+                return false;
+            }
+            pass.decode += Seconds(t0, Clock::now()) / JfifThreads();
+            return true;
+        }
+        if (drawing.compform != kCompformVideo) return true;
+        if (!m_videoReady) {
+            vpx_codec_dec_cfg_t config{};
+            config.threads = std::min(Cores(), kMostVideoThreads);
+            config.w = static_cast<unsigned>(m_width);
+            config.h = static_cast<unsigned>(m_height);
+            if (vpx_codec_dec_init(&m_video, vpx_codec_vp8_dx(), &config, 0) != VPX_CODEC_OK) return false;
+            m_videoReady = true;
+        }
+        if (drawing.size < kVideoHeaderSize) return false;
+        const uint8_t* d = drawing.data;
+        const uint32_t size = uint32_t{d[0]} | uint32_t{d[1]} << 8 | uint32_t{d[2]} << 16 | uint32_t{d[3]} << 24;
+        if (size > drawing.size - kVideoHeaderSize ||
+            vpx_codec_decode(&m_video, drawing.data + kVideoHeaderSize, size, nullptr, 0) != VPX_CODEC_OK) {
+            return false;
+        }
+        const Clock::time_point t1 = Clock::now();
+        pass.decode += Seconds(t0, t1);
+        vpx_codec_iter_t iterator = nullptr;
+        while (const vpx_image_t* image = vpx_codec_get_frame(&m_video, &iterator)) {
+            const int width = std::min(static_cast<int>(image->d_w), m_width);
+            const int height = std::min(static_cast<int>(image->d_h), m_height);
+            libyuv::I420ToARGB(image->planes[VPX_PLANE_Y], image->stride[VPX_PLANE_Y], image->planes[VPX_PLANE_U],
+                               image->stride[VPX_PLANE_U], image->planes[VPX_PLANE_V], image->stride[VPX_PLANE_V],
+                               m_frameBuffer.data(), m_width * 4, width, height);
+        }
+        pass.copy += Seconds(t1, Clock::now());
+        return true;
+    }
+
     const PayloadKey m_key;
     const int m_width;
     const int m_height;
@@ -148,6 +246,8 @@ class Limits {
     std::vector<uint8_t> m_inflated;
     std::vector<uint8_t> m_frameBuffer;
     tjhandle m_jpeg;
+    vpx_codec_ctx_t m_video{};
+    bool m_videoReady = false;
 };
 
 }  // namespace
@@ -182,8 +282,8 @@ int main(int argc, char** argv) {
     std::sort(passes.begin(), passes.end(), [&](const Pass& a, const Pass& b) { return total(a) < total(b); });
     const Pass& median = passes[passes.size() / 2];
     std::printf("limits frames=%zu updates=%u wire-bytes=%zu inflated-bytes=%zu inflate-ms=%.2f decode-ms=%.2f "
-                "copy-ms=%.2f total-ms=%.2f (touch %u)\n",
+                "copy-ms=%.2f total-ms=%.2f jfif-threads=%u (touch %u)\n",
                 frames.size(), recording.updates, recording.bytes.size(), median.inflated, median.inflate * 1e3,
-                median.decode * 1e3, median.copy * 1e3, total(median) * 1e3, limits.Touch());
+                median.decode * 1e3, median.copy * 1e3, total(median) * 1e3, JfifThreads(), limits.Touch());
     return 0;
 }
