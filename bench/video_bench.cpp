@@ -243,7 +243,7 @@ int main() {
         const YuvPlanes planes{last.y.data(), last.u.data(), last.v.data(),
                                kWidth,        kWidth / 2,    kWidth / 2};
         for (int i = 0; i < kConversionsPerRun; ++i) {
-            ConvertYuvToBgrx(planes, 0, kHeight, kWidth, argb.data(), kWidth * 4);
+            ConvertYuvToBgrx(planes, 0, kHeight, kWidth, argb.data(), kWidth * 4, FourthByte::Zero);
         }
         const double our = Seconds(start);
         if (run == 0) continue;

@@ -139,7 +139,8 @@ void VideoFrameDecoder::Draw(FrameBuffer& frameBuffer) {
                                image->planes[VPX_PLANE_V], image->stride[VPX_PLANE_Y],
                                image->stride[VPX_PLANE_U], image->stride[VPX_PLANE_V]};
         ConvertYuvToBgrx(planes, skippedRows, std::min(height - skippedRows, bitmapHeight),
-                         std::min(width, bitmapWidth), frameBuffer.Pixels(), frameBuffer.Stride());
+                         std::min(width, bitmapWidth), frameBuffer.Pixels(), frameBuffer.Stride(),
+                         frameBuffer.FourthByteOfWrites());
     }
 }
 

@@ -55,6 +55,7 @@ inline uint8_t Channel(int16_t luma, int16_t term) {
     return static_cast<uint8_t>(std::min<int16_t>(std::max<int16_t>(value, 0), 255));
 }
 
+template <FourthByte kFourth>
 __attribute__((always_inline)) inline void RowBody(const uint8_t* __restrict y,
                                                    const ChromaTerms& t,
                                                    uint8_t* __restrict destination, int pixels) {
@@ -64,7 +65,9 @@ __attribute__((always_inline)) inline void RowBody(const uint8_t* __restrict y,
         const uint32_t bgr = static_cast<uint32_t>(Channel(luma, t.blue[x])) |
                              static_cast<uint32_t>(Channel(luma, t.green[x])) << 8 |
                              static_cast<uint32_t>(Channel(luma, t.red[x])) << 16;
-        out[x] = (out[x] & 0xFF000000u) | bgr;
+        // Keeping byte 3 reads the destination first: a whole screen's worth of frame buffer
+        // for every video frame, which only a multimode buffer needs.
+        out[x] = kFourth == FourthByte::Kept ? (out[x] & 0xFF000000u) | bgr : bgr;
     }
 }
 
@@ -81,12 +84,14 @@ __attribute__((target("avx2"))) void TermsAvx2(const uint8_t* u, const uint8_t* 
 void TermsBaseline(const uint8_t* u, const uint8_t* v, int pixels, ChromaTerms& t) {
     TermsBody(u, v, pixels, t);
 }
+template <FourthByte kFourth>
 __attribute__((target("avx2"))) void RowAvx2(const uint8_t* y, const ChromaTerms& t,
                                              uint8_t* destination, int pixels) {
-    RowBody(y, t, destination, pixels);
+    RowBody<kFourth>(y, t, destination, pixels);
 }
+template <FourthByte kFourth>
 void RowBaseline(const uint8_t* y, const ChromaTerms& t, uint8_t* destination, int pixels) {
-    RowBody(y, t, destination, pixels);
+    RowBody<kFourth>(y, t, destination, pixels);
 }
 
 bool HasAvx2() {
@@ -99,20 +104,22 @@ void Terms(const uint8_t* u, const uint8_t* v, int pixels, ChromaTerms& t) {
     terms(u, v, pixels, t);
 }
 
-void Row(const uint8_t* y, const ChromaTerms& t, uint8_t* destination, int pixels) {
-    static const RowFunction row = HasAvx2() ? RowAvx2 : RowBaseline;
-    row(y, t, destination, pixels);
+RowFunction RowFor(FourthByte fourth) {
+    static const bool avx2 = HasAvx2();
+    if (fourth == FourthByte::Zero) return avx2 ? RowAvx2<FourthByte::Zero> : RowBaseline<FourthByte::Zero>;
+    return avx2 ? RowAvx2<FourthByte::Kept> : RowBaseline<FourthByte::Kept>;
 }
 
 }  // namespace
 
 void ConvertYuvRowToBgrx(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* destination,
                          int width) {
+    const RowFunction row = RowFor(FourthByte::Kept);
     ChromaTerms t;
     for (int x = 0; x < width; x += kChunk) {
         const int pixels = std::min(kChunk, width - x);
         Terms(u + x / 2, v + x / 2, pixels, t);
-        Row(y + x, t, destination + static_cast<size_t>(x) * 4, pixels);
+        row(y + x, t, destination + static_cast<size_t>(x) * 4, pixels);
     }
 }
 
@@ -133,7 +140,8 @@ void ConvertYuvRowToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, ui
 }
 
 void ConvertYuvToBgrx(const YuvPlanes& planes, int firstRow, int rows, int width,
-                      uint8_t* destination, size_t destinationStride) {
+                      uint8_t* destination, size_t destinationStride, FourthByte fourth) {
+    const RowFunction convertRow = RowFor(fourth);
     ChromaTerms t;
     int row = 0;
     while (row < rows) {
@@ -146,7 +154,7 @@ void ConvertYuvToBgrx(const YuvPlanes& planes, int firstRow, int rows, int width
             const int pixels = std::min(kChunk, width - x);
             Terms(u + x / 2, v + x / 2, pixels, t);
             for (int k = 0; k < together; ++k) {
-                Row(planes.y + static_cast<ptrdiff_t>(source + k) * planes.yStride + x, t,
+                convertRow(planes.y + static_cast<ptrdiff_t>(source + k) * planes.yStride + x, t,
                     destination + static_cast<size_t>(row + k) * destinationStride +
                         static_cast<size_t>(x) * 4,
                     pixels);

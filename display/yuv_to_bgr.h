@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "display/frame_buffer.h"
+
 namespace corvane {
 
 struct YuvPlanes {
@@ -32,8 +34,8 @@ void ConvertYuvRowToBgr(const uint8_t* y, const uint8_t* u, const uint8_t* v, ui
                         int width);
 
 // Image rows [firstRow, firstRow + rows) of `planes`, `width` pixels each, to 4-byte pixels at
-// `destination`, rows `destinationStride` bytes apart.
+// `destination`, rows `destinationStride` bytes apart, byte 3 as `fourth` says.
 void ConvertYuvToBgrx(const YuvPlanes& planes, int firstRow, int rows, int width,
-                      uint8_t* destination, size_t destinationStride);
+                      uint8_t* destination, size_t destinationStride, FourthByte fourth);
 
 }  // namespace corvane

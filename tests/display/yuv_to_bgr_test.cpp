@@ -43,7 +43,7 @@ TEST(YuvToBgrTest, EveryYuvTripleIsWithinOneUnitOfTheFormula) {
     EXPECT_LE(worst, 1);
 }
 
-TEST(YuvToBgrTest, ChromaIsSharedByPixelPairsAndRowPairsAndTheFourthByteIsKept) {
+TEST(YuvToBgrTest, ChromaIsSharedByPixelPairsAndRowPairsAndTheFourthByteFollowsTheRule) {
     // A 5 x 3 image: odd width and height, chroma of 3 x 2 samples, distinct everywhere.
     constexpr int kWidth = 5, kHeight = 3;
     const uint8_t y[kHeight][kWidth] = {
@@ -52,24 +52,30 @@ TEST(YuvToBgrTest, ChromaIsSharedByPixelPairsAndRowPairsAndTheFourthByteIsKept) 
     const uint8_t v[2][3] = {{220, 128, 30}, {5, 180, 128}};
     const YuvPlanes planes{&y[0][0], &u[0][0], &v[0][0], kWidth, 3, 3};
     constexpr size_t kStride = kWidth * 4 + 4;  // rows padded, as the frame buffer pads them
-    std::vector<uint8_t> out(kStride * kHeight, 0xEE);
-    ConvertYuvToBgrx(planes, 0, kHeight, kWidth, out.data(), kStride);
+    const struct {
+        FourthByte rule;
+        uint8_t fourth;
+    } rules[] = {{FourthByte::Kept, 0xEE}, {FourthByte::Zero, 0}};
+    for (const auto& rule : rules) {
+        std::vector<uint8_t> out(kStride * kHeight, 0xEE);
+        ConvertYuvToBgrx(planes, 0, kHeight, kWidth, out.data(), kStride, rule.rule);
 
-    for (int row = 0; row < kHeight; ++row) {
-        std::vector<uint8_t> bgr(kWidth * 3);
-        ConvertYuvRowToBgr(y[row], u[row / 2], v[row / 2], bgr.data(), kWidth);
-        for (int x = 0; x < kWidth; ++x) {
-            const uint8_t* pixel = &out[row * kStride + x * 4];
-            const double cu = u[row / 2][x / 2] - 128.0;
-            const double cv = v[row / 2][x / 2] - 128.0;
-            EXPECT_NEAR(pixel[0], Exact(y[row][x] + 2.032 * cu), 1) << row << "," << x;
-            EXPECT_NEAR(pixel[1], Exact(y[row][x] - 0.394 * cu - 0.581 * cv), 1) << row << "," << x;
-            EXPECT_NEAR(pixel[2], Exact(y[row][x] + 1.140 * cv), 1) << row << "," << x;
-            EXPECT_EQ(pixel[3], 0xEE);
-            EXPECT_EQ(std::vector<uint8_t>(pixel, pixel + 3),
-                      std::vector<uint8_t>(&bgr[x * 3], &bgr[x * 3] + 3));
+        for (int row = 0; row < kHeight; ++row) {
+            std::vector<uint8_t> bgr(kWidth * 3);
+            ConvertYuvRowToBgr(y[row], u[row / 2], v[row / 2], bgr.data(), kWidth);
+            for (int x = 0; x < kWidth; ++x) {
+                const uint8_t* pixel = &out[row * kStride + x * 4];
+                const double cu = u[row / 2][x / 2] - 128.0;
+                const double cv = v[row / 2][x / 2] - 128.0;
+                EXPECT_NEAR(pixel[0], Exact(y[row][x] + 2.032 * cu), 1) << row << "," << x;
+                EXPECT_NEAR(pixel[1], Exact(y[row][x] - 0.394 * cu - 0.581 * cv), 1) << row << "," << x;
+                EXPECT_NEAR(pixel[2], Exact(y[row][x] + 1.140 * cv), 1) << row << "," << x;
+                EXPECT_EQ(pixel[3], rule.fourth) << row << "," << x;
+                EXPECT_EQ(std::vector<uint8_t>(pixel, pixel + 3),
+                          std::vector<uint8_t>(&bgr[x * 3], &bgr[x * 3] + 3));
+            }
+            EXPECT_EQ(out[row * kStride + kWidth * 4], 0xEE);  // the padding is not written
         }
-        EXPECT_EQ(out[row * kStride + kWidth * 4], 0xEE);  // the padding is not written
     }
 }
 
