@@ -44,13 +44,22 @@ TEST(YuvToBgrTest, EveryYuvTripleIsWithinOneUnitOfTheFormula) {
 }
 
 TEST(YuvToBgrTest, ChromaIsSharedByPixelPairsAndRowPairsAndTheFourthByteFollowsTheRule) {
-    // A 5 x 3 image: odd width and height, chroma of 3 x 2 samples, distinct everywhere.
-    constexpr int kWidth = 5, kHeight = 3;
-    const uint8_t y[kHeight][kWidth] = {
-        {10, 60, 110, 160, 210}, {20, 70, 120, 170, 220}, {30, 80, 130, 180, 230}};
-    const uint8_t u[2][3] = {{40, 128, 200}, {90, 10, 250}};
-    const uint8_t v[2][3] = {{220, 128, 30}, {5, 180, 128}};
-    const YuvPlanes planes{&y[0][0], &u[0][0], &v[0][0], kWidth, 3, 3};
+    // A 37 x 3 image: odd width (a vector's worth of pixels and a few over) and height,
+    // chroma of 19 x 2 samples, distinct everywhere.
+    constexpr int kWidth = 37, kHeight = 3, kChromaWidth = (kWidth + 1) / 2;
+    uint8_t y[kHeight][kWidth];
+    uint8_t u[2][kChromaWidth];
+    uint8_t v[2][kChromaWidth];
+    for (int row = 0; row < kHeight; ++row) {
+        for (int x = 0; x < kWidth; ++x) y[row][x] = static_cast<uint8_t>(row * 50 + x * 7);
+    }
+    for (int row = 0; row < 2; ++row) {
+        for (int x = 0; x < kChromaWidth; ++x) {
+            u[row][x] = static_cast<uint8_t>(x * 53 + row * 101);
+            v[row][x] = static_cast<uint8_t>(x * 29 + row * 71 + 17);
+        }
+    }
+    const YuvPlanes planes{&y[0][0], &u[0][0], &v[0][0], kWidth, kChromaWidth, kChromaWidth};
     constexpr size_t kStride = kWidth * 4 + 4;  // rows padded, as the frame buffer pads them
     const struct {
         FourthByte rule;
