@@ -11,6 +11,7 @@
 #endif
 
 #include "config/log.h"
+#include "display/palette_planes.h"
 #include "display/rectangle_reader.h"
 
 namespace corvane {
@@ -106,10 +107,11 @@ void ConvertPalette(const uint8_t* entries, uint32_t count, int depth,
 // Walks the chunks of one rectangle's data.
 class ChunkStream {
 public:
+    // `planes`, when given, is rebuilt from each chunk's palette.
     ChunkStream(const UpdateRectangle& rect, int depth, const std::array<uint32_t, 256>& lookup,
-                WorkingPalette& palette)
+                WorkingPalette& palette, PalettePlanes* planes)
         : m_data(rect.data), m_size(rect.size), m_depth(depth), m_entrySize(EntrySize(depth)),
-          m_lookup(lookup), m_palette(palette) {}
+          m_lookup(lookup), m_palette(palette), m_planes(planes) {}
 
     // Makes the next chunk's indices current and converts its palette. False, with the
     // reason in Problem(), when the data holds no further whole chunk.
@@ -135,6 +137,7 @@ public:
             return false;
         }
         ConvertPalette(chunk + paletteAt, m, m_depth, m_lookup, m_palette);
+        if (m_planes != nullptr) BuildPalettePlanes(m_palette.data(), *m_planes);
         m_indices = chunk + kChunkHeaderSize;
         m_indicesLeft = n;
         m_offset += static_cast<size_t>(chunkSize);
@@ -164,6 +167,7 @@ private:
     size_t m_entrySize;
     const std::array<uint32_t, 256>& m_lookup;
     WorkingPalette& m_palette;
+    PalettePlanes* m_planes;
     const uint8_t* m_indices = nullptr;
     uint32_t m_indicesLeft = 0;
     const char* m_problem = "";
@@ -219,7 +223,10 @@ void WriteIndexed(const uint8_t* indices, uint32_t count, const WorkingPalette& 
 template <int kPixelSize>
 bool DrawChunks(FrameBuffer& frameBuffer, const UpdateRectangle& rect, int depth, WorkingPalette& palette,
                 const char*& problem, uint64_t& reached) {
-    ChunkStream chunks(rect, depth, frameBuffer.LookupWords(), palette);
+    // Four-byte pixels go sixty-four at a time where the processor can.
+    PalettePlanes planes;
+    const bool wide = kPixelSize == 4 && HasPalettePlanes();
+    ChunkStream chunks(rect, depth, frameBuffer.LookupWords(), palette, wide ? &planes : nullptr);
     for (int32_t row = 0; row < rect.height; ++row) {
         uint8_t* target = frameBuffer.ScreenRow(rect.y + row) + static_cast<size_t>(rect.x) * kPixelSize;
         uint32_t columnsLeft = static_cast<uint32_t>(rect.width);
@@ -230,7 +237,11 @@ bool DrawChunks(FrameBuffer& frameBuffer, const UpdateRectangle& rect, int depth
                 problem = chunks.Problem();
                 return false;
             }
-            WriteIndexed<kPixelSize>(indices, count, palette, target);
+            if (wide) {
+                WritePlanePixels(indices, count, planes, target);
+            } else {
+                WriteIndexed<kPixelSize>(indices, count, palette, target);
+            }
             target += size_t{count} * kPixelSize;
             columnsLeft -= count;
             reached += count;

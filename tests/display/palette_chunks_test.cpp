@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "decoder_fixture.h"
+#include "display/palette_planes.h"
 
 namespace corvane {
 namespace {
@@ -40,6 +41,13 @@ std::vector<uint8_t> Entries24(const std::vector<std::vector<uint8_t>>& bgr) {
 
 class PaletteChunksTest : public test::DecoderTest {
 protected:
+    void TearDown() override {
+        AllowPalettePlanes(true);
+        DecoderTest::TearDown();
+    }
+    // The two ways of writing 4-byte pixels: sixty-four at a time where the processor can,
+    // and the scalar reference, which runs on every processor.
+    static constexpr bool kWideAndScalar[] = {true, false};
     int Draw(const std::vector<uint8_t>& record, int depth, size_t size = SIZE_MAX) {
         return DecoderTest::Draw(DrawPaletteChunkRectangles, record, depth, size);
     }
@@ -109,33 +117,67 @@ TEST_F(PaletteChunksTest, EntryConversionOfEachDepth) {
     }
 }
 
-// Rows long enough that indices go eight at a time: every index lands on its own pixel,
-// whichever of the eight holds a 0 and however the row's length cuts the last eight.
+// Rows long enough that the scalar path takes indices eight at a time (the wide path takes
+// them as one masked block): every index lands on its own pixel, whichever of the eight
+// holds a 0 and however the row's length cuts the last eight.
 TEST_F(PaletteChunksTest, LongRowsWriteEachIndexsEntryAndKeepThePixelsOfIndex0) {
     const std::vector<uint8_t> entries24 = Entries24({{0, 0, 0}, {0x11, 0x12, 0x13}, {0x21, 0x22, 0x23}, {0x31, 0x32, 0x33}});
     const std::vector<uint8_t> entries16 = {0, 0, 0x1F, 0x00, 0xE0, 0x07, 0x00, 0xF8};  // as pixels 001F 03E0 7C00
     const std::vector<uint8_t> pixel24[4] = {{}, {0x11, 0x12, 0x13, 0}, {0x21, 0x22, 0x23, 0}, {0x31, 0x32, 0x33, 0}};
     const std::vector<uint8_t> pixel16[4] = {{}, {0x1F, 0x00}, {0xE0, 0x03}, {0x00, 0x7C}};
-    for (const int depth : {16, 24}) {
-        for (const int width : {8, 16, 29}) {
-            for (int zeroAt = -1; zeroAt < 8; ++zeroAt) {
-                SCOPED_TRACE("depth " + std::to_string(depth) + ", width " + std::to_string(width) + ", 0 at " +
-                             std::to_string(zeroAt));
-                std::vector<uint8_t> indices;
-                for (int x = 0; x < width; ++x) indices.push_back(x % 8 == zeroAt ? 0 : static_cast<uint8_t>(1 + (x * 5) % 3));
-                const std::vector<uint8_t> chunk = depth == 24 ? Chunk(indices, 4, entries24, indices.size() & 3)
-                                                               : Chunk(indices, 4, entries16, indices.size() & 3, 0);
-                Create(width + 2, 1, depth);
-                EXPECT_EQ(Draw(ImageUpdateRecord({{1, 0, width, 1, chunk}}), depth), 1);
-                const std::vector<uint8_t> untouched(depth == 24 ? 4 : 2, kBackground);
-                std::vector<uint8_t> expected = untouched;
-                for (const uint8_t index : indices) {
-                    expected = Join(std::move(expected), index == 0 ? untouched : depth == 24 ? pixel24[index] : pixel16[index]);
+    for (const bool wide : kWideAndScalar) {
+        AllowPalettePlanes(wide);
+        for (const int depth : {16, 24}) {
+            for (const int width : {8, 16, 29}) {
+                for (int zeroAt = -1; zeroAt < 8; ++zeroAt) {
+                    SCOPED_TRACE("depth " + std::to_string(depth) + ", width " + std::to_string(width) + ", 0 at " +
+                                 std::to_string(zeroAt) + (wide ? ", wide" : ", scalar"));
+                    std::vector<uint8_t> indices;
+                    for (int x = 0; x < width; ++x) indices.push_back(x % 8 == zeroAt ? 0 : static_cast<uint8_t>(1 + (x * 5) % 3));
+                    const std::vector<uint8_t> chunk = depth == 24 ? Chunk(indices, 4, entries24, indices.size() & 3)
+                                                                   : Chunk(indices, 4, entries16, indices.size() & 3, 0);
+                    Create(width + 2, 1, depth);
+                    EXPECT_EQ(Draw(ImageUpdateRecord({{1, 0, width, 1, chunk}}), depth), 1);
+                    const std::vector<uint8_t> untouched(depth == 24 ? 4 : 2, kBackground);
+                    std::vector<uint8_t> expected = untouched;
+                    for (const uint8_t index : indices) {
+                        expected = Join(std::move(expected), index == 0 ? untouched : depth == 24 ? pixel24[index] : pixel16[index]);
+                    }
+                    expected = Join(std::move(expected), untouched);
+                    EXPECT_EQ(Area(0, 0, width + 2, 1), expected);
                 }
-                expected = Join(std::move(expected), untouched);
-                EXPECT_EQ(Area(0, 0, width + 2, 1), expected);
             }
         }
+    }
+}
+
+// A row of 200 pixels, long enough for the wide path's blocks of 64 and a rest, with a full
+// palette: every index picks its own entry (low and high halves of the table alike), and
+// index 0 keeps its pixel wherever it falls.
+TEST_F(PaletteChunksTest, LongRowsOfAFullPaletteReachEveryEntry) {
+    constexpr int kWidth = 200;
+    std::vector<std::vector<uint8_t>> bgr;
+    for (int k = 0; k < 256; ++k) {
+        bgr.push_back({static_cast<uint8_t>(k), static_cast<uint8_t>(255 - k), static_cast<uint8_t>(k ^ 0x5A)});
+    }
+    std::vector<uint8_t> indices;
+    for (int x = 0; x < kWidth; ++x) indices.push_back(static_cast<uint8_t>(x * 37 + 5));  // 0 at 159
+    indices[3] = indices[70] = 0;
+    const std::vector<uint8_t> untouched(4, kBackground);
+    std::vector<uint8_t> expected = untouched;
+    for (const uint8_t index : indices) {
+        expected = Join(std::move(expected),
+                        index == 0 ? untouched : std::vector<uint8_t>{bgr[index][0], bgr[index][1], bgr[index][2], 0});
+    }
+    expected = Join(std::move(expected), untouched);
+    for (const bool wide : kWideAndScalar) {
+        SCOPED_TRACE(wide ? "wide" : "scalar");
+        AllowPalettePlanes(wide);
+        Create(kWidth + 2, 1, 24);
+        EXPECT_EQ(
+            Draw(ImageUpdateRecord({{1, 0, kWidth, 1, Chunk(indices, 256, Entries24(bgr), indices.size() & 3)}}), 24),
+            1);
+        EXPECT_EQ(Area(0, 0, kWidth + 2, 1), expected);
     }
 }
 
