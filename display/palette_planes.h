@@ -5,7 +5,8 @@
 // pixels. A table lookup per pixel cannot go faster than the processor's loads; this path
 // is bounded by the stores.
 //
-// Pure functions on caller-owned memory: any thread.
+// Functions on caller-owned memory: any thread. (AllowPalettePlanes, for tests, changes what
+// HasPalettePlanes answers everywhere.)
 #pragma once
 
 #include <cstddef>

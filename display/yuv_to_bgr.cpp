@@ -94,9 +94,9 @@ __attribute__((target("avx2"))) inline void Store8(uint8_t* destination, __m256i
     _mm256_storeu_si256(out, pixels);
 }
 
-// Both loops are built for AVX2 as well as the baseline and the version the processor runs
-// is picked on first use. (Not with ifunc-based function clones: their resolvers run before
-// the sanitizer runtimes are up.)
+// Both loops have an AVX2 version beside the baseline, which stays the reference, and the
+// version the processor runs is picked on first use. (Not with ifunc-based function clones:
+// their resolvers run before the sanitizer runtimes are up.)
 using TermsFunction = void (*)(const uint8_t*, const uint8_t*, int, ChromaTerms&);
 using RowFunction = void (*)(const uint8_t*, const ChromaTerms&, uint8_t*, int);
 
