@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <libyuv/convert_argb.h>
@@ -25,15 +26,15 @@
 #include <vpx/vpx_decoder.h>
 #include <zlib.h>
 
-#include <thread>
-
 #include "crypto/payload_cipher.h"
 #include "crypto/payload_key.h"
 #include "display/display_records.h"
 #include "display/drawing_requests.h"
+#include "display/video_frames.h"
 #include "protocol/framing_limits.h"
 #include "protocol/message_types.h"
 #include "protocol/records.h"
+#include "tools/testserver/drawing_stream.h"
 #include "tools/testserver/recording.h"
 
 namespace {
@@ -42,12 +43,12 @@ using namespace corvane;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kPasses = 5;
-constexpr uint32_t kCompformJfif1 = 101;
-constexpr uint32_t kCompformJfif2 = 102;
-constexpr uint32_t kCompformVideo = 201;
+using testserver::kCompformJfif1;
+using testserver::kCompformJfif2;
+using testserver::kCompformVideo;
 // A VP8 frame's data: its byte count (little-endian) and 8 bytes the decoder skips.
-constexpr size_t kVideoHeaderSize = 12;
-constexpr unsigned kMostVideoThreads = 4;
+constexpr size_t kVideoHeaderSize = VideoFrameDecoder::kHeaderSize;
+constexpr unsigned kMostVideoThreads = 4;  // as the client caps libvpx's threads
 
 unsigned Cores() { return std::max(1u, std::thread::hardware_concurrency()); }
 
