@@ -48,7 +48,6 @@ using testserver::kCompformJfif2;
 using testserver::kCompformVideo;
 // A VP8 frame's data: its byte count (little-endian) and 8 bytes the decoder skips.
 constexpr size_t kVideoHeaderSize = VideoFrameDecoder::kHeaderSize;
-constexpr unsigned kMostVideoThreads = 4;  // as the client caps libvpx's threads
 
 unsigned Cores() { return std::max(1u, std::thread::hardware_concurrency()); }
 
@@ -213,7 +212,7 @@ class Limits {
         if (drawing.compform != kCompformVideo) return true;
         if (!m_videoReady) {
             vpx_codec_dec_cfg_t config{};
-            config.threads = std::min(Cores(), kMostVideoThreads);
+            config.threads = std::min(Cores(), VideoFrameDecoder::kMostThreads);
             config.w = static_cast<unsigned>(m_width);
             config.h = static_cast<unsigned>(m_height);
             if (vpx_codec_dec_init(&m_video, vpx_codec_vp8_dx(), &config, 0) != VPX_CODEC_OK) return false;

@@ -14,11 +14,8 @@ namespace corvane {
 
 namespace {
 
-// libvpx's threads wait on each other row by row: more of them than cores makes a busy
-// machine's decoder crawl, so they are capped at the cores.
 unsigned DecoderThreads() {
-    constexpr unsigned kMostDecoderThreads = 4;
-    return std::clamp(std::thread::hardware_concurrency(), 1u, kMostDecoderThreads);
+    return std::clamp(std::thread::hardware_concurrency(), 1u, VideoFrameDecoder::kMostThreads);
 }
 constexpr int kBitmapBytesPerPixel = 4;
 constexpr int kReportedBytesPerPixel = 3;

@@ -23,6 +23,9 @@ namespace corvane {
 class VideoFrameDecoder {
   public:
     static constexpr size_t kHeaderSize = 12;
+    // libvpx's threads wait on each other row by row: more of them than cores makes a busy
+    // machine's decoder crawl, so they are capped at the cores and at this.
+    static constexpr unsigned kMostThreads = 4;
     // The largest frame the client takes.
     static constexpr size_t kMaxFrameBytes = 4'194'304;
 
